@@ -1,0 +1,37 @@
+// Output of a clipped (hard-limiting) correlator fed with two noisy copies of
+// one band-limited signal, as a function of the lag between them.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+
+namespace model {
+
+// A floating-point fault that must end the computation instead of yielding
+// an infinity or a NaN. Underflow and inexact results are not faults.
+class ArithmeticFault : public std::runtime_error {
+public:
+    enum class Kind { DivisionByZero, Overflow, InvalidOperation };
+
+    explicit ArithmeticFault(Kind kind);
+
+    Kind kind() const noexcept { return kind_; }
+
+private:
+    Kind kind_;
+};
+
+// Plain name of a fault kind ("division by zero", "overflow", "invalid operation").
+const char *faultName(ArithmeticFault::Kind kind) noexcept;
+
+// Gain factor S / (1 + S), S being the signal-to-noise power ratio.
+double correlationGain(std::int16_t snrDb);
+
+// Correlator output at lagUs for two signals delayUs apart.
+double correlationAt(double lagUs, std::int16_t delayUs, double gain);
+
+// The value shown as the zero-lag readout: the curve evaluated a hair off
+// zero lag, whatever the delay.
+double zeroLagValue(double gain);
+
+} // namespace model
