@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class QLabel;
+class QScrollBar;
+class QTimer;
+
+namespace plot {
+class ImageSurface;
+}
+
+// The program's only window: the plot, its annotations, the two settings
+// and the zero-lag readout. It recomputes the curve on every tick of Timer1.
+class Form1 : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Twips per logical pixel of the window (15 at 96 dpi).
+    double twipsPerPixel() const;
+    // What the plot shows now, in device pixels.
+    const QImage &surfaceImage() const;
+
+    void calcolo();
+
+    QScrollBar *HScroll1 = nullptr;
+    QScrollBar *VScroll1 = nullptr;
+    QTimer *Timer1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *Label5 = nullptr;
+    QLabel *Label6 = nullptr;
+    QLabel *Label7 = nullptr;
+    QLabel *Label8 = nullptr;
+    QLabel *Label9 = nullptr;
+    QLabel *Label10 = nullptr;
+    QLabel *Label11 = nullptr;
+    QLabel *Label12 = nullptr;
+    std::array<QLabel *, 2> Label13{};
+    QLabel *Label14 = nullptr;
+    QLabel *Label15 = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void Form_Paint();
+    void Timer1_Timer();
+    void HScroll1_Change();
+
+    void createControls();
+    void fitSurfaceToWindow();
+    template <typename Handler>
+    void runHandler(const char *name, Handler &&handler);
+    void failed(const char *handler, const QString &reason);
+
+    std::unique_ptr<plot::ImageSurface> surface_;
+    bool failed_ = false;
+};
