@@ -48,41 +48,57 @@ bool clipSegment(PixelPoint &a, PixelPoint &b, double maxX, double maxY)
 
 ImageSurface::ImageSurface(QSize pixelSize, double twipsPerPixel, QColor background,
                            qreal devicePixelRatio)
-    : image_(pixelSize, QImage::Format_RGB32),
+    : width_(std::max(pixelSize.width(), 0)),
+      height_(std::max(pixelSize.height(), 0)),
+      pixels_(new QRgb[std::size_t(width_) * std::size_t(height_)]),
+      image_(reinterpret_cast<uchar *>(pixels_.get()), width_, height_, qsizetype(width_) * 4,
+             QImage::Format_RGB32),
       twipsPerPixel_(twipsPerPixel),
       background_(background.rgb())
 {
     if (!(twipsPerPixel > 0) || !std::isfinite(twipsPerPixel))
         throw std::invalid_argument("twips per pixel must be a positive number");
-    if (!pixelSize.isEmpty() && image_.isNull())
-        throw std::bad_alloc();
     image_.setDevicePixelRatio(devicePixelRatio);
-    clearSurface();
+    fillRows(0, height_ - 1, 0, width_ - 1);
+    dirtyLeft_ = width_;
+    dirtyTop_ = height_;
+    dirtyRight_ = dirtyBottom_ = -1;
 }
 
-QRgb ImageSurface::toRgb(Colour colour)
+void ImageSurface::fillRows(int first, int last, int left, int right)
 {
-    return qRgb(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
+    for (int y = first; y <= last; ++y)
+        std::fill(pixels_.get() + std::size_t(y) * width_ + left,
+                  pixels_.get() + std::size_t(y) * width_ + right + 1, background_);
 }
 
 void ImageSurface::clearSurface()
 {
-    image_.fill(background_);
+    if (dirtyRight_ >= 0)
+        fillRows(dirtyTop_, dirtyBottom_, dirtyLeft_, dirtyRight_);
+    dirtyLeft_ = width_;
+    dirtyTop_ = height_;
+    dirtyRight_ = dirtyBottom_ = -1;
 }
 
 void ImageSurface::putPixel(int px, int py, QRgb rgb)
 {
-    if (px < 0 || py < 0 || px >= image_.width() || py >= image_.height())
+    if (px < 0 || py < 0 || px >= width_ || py >= height_)
         return;
-    reinterpret_cast<QRgb *>(image_.scanLine(py))[px] = rgb;
+    pixels_[std::size_t(py) * width_ + px] = rgb;
+    dirtyLeft_ = std::min(dirtyLeft_, px);
+    dirtyRight_ = std::max(dirtyRight_, px);
+    dirtyTop_ = std::min(dirtyTop_, py);
+    dirtyBottom_ = std::max(dirtyBottom_, py);
 }
 
 void ImageSurface::setPoint(float x, float y, Colour colour)
 {
-    const double px = std::floor(double(x) / twipsPerPixel_);
-    const double py = std::floor(double(y) / twipsPerPixel_);
-    // Written so that NaN fails the test too.
-    if (!(px >= 0 && py >= 0 && px < image_.width() && py < image_.height()))
+    const double px = double(x) / twipsPerPixel_;
+    const double py = double(y) / twipsPerPixel_;
+    // Negative quotients, NaN and anything past the edges all fail here, so
+    // truncation below is the floor.
+    if (!(px >= 0 && py >= 0 && px < width_ && py < height_))
         return;
     putPixel(int(px), int(py), toRgb(colour));
 }

@@ -10,7 +10,7 @@ PACKAGES=(
     libbenchmark-dev
     fontconfig fonts-liberation2
     xvfb xauth xdotool imagemagick x11-utils
-    desktop-file-utils dpkg-dev file
+    desktop-file-utils dpkg-dev file bc procps
 )
 
 die() {

@@ -74,7 +74,10 @@ private slots:
     void closingEndsTheProgram();
 
 private:
-    QByteArray run(const QString &program, const QStringList &arguments);
+    // Runs a tool against the test's display; its output, or empty when it
+    // fails (quietly if quiet is set).
+    QByteArray run(const QString &program, const QStringList &arguments, bool quiet = false);
+    QString findWindow();
     QImage shot();
     // Takes screenshots until one satisfies the predicate; returns it, or a
     // null image after timeoutMs.
@@ -90,7 +93,7 @@ private:
     QImage lastTraced;
 };
 
-QByteArray TestEndToEnd::run(const QString &program, const QStringList &arguments)
+QByteArray TestEndToEnd::run(const QString &program, const QStringList &arguments, bool quiet)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -99,11 +102,17 @@ QByteArray TestEndToEnd::run(const QString &program, const QStringList &argument
     process.start(program, arguments);
     if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit
         || process.exitCode() != 0) {
-        qWarning("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(' ')),
+        if (!quiet)
+            qWarning("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(' ')),
                  process.readAllStandardError().constData());
         return {};
     }
     return process.readAllStandardOutput();
+}
+
+QString TestEndToEnd::findWindow()
+{
+    return QString::fromLatin1(run("xdotool", {"search", "--name", "^Form1$"}, true).split('\n').value(0));
 }
 
 QImage TestEndToEnd::shot()
@@ -148,6 +157,8 @@ void TestEndToEnd::initTestCase()
     QVERIFY2(xvfb.waitForStarted(5000), "Xvfb did not start");
     QTRY_VERIFY_WITH_TIMEOUT(xvfb.canReadLine(), 10000);
     display = ":" + xvfb.readLine().trimmed();
+    QTRY_VERIFY2_WITH_TIMEOUT(!run("xdotool", {"getdisplaygeometry"}, true).isEmpty(),
+                              "the X server does not take connections", 10000);
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", QString::fromLatin1(display));
@@ -160,19 +171,25 @@ void TestEndToEnd::initTestCase()
     app.start(correlator, {});
     QVERIFY2(app.waitForStarted(5000), "correlator did not start");
 
-    QTRY_VERIFY_WITH_TIMEOUT(!(window = QString::fromLatin1(
-                                   run("xdotool", {"search", "--name", "^Form1$"}).split('\n').value(0)))
-                                  .isEmpty(),
-                             5000);
+    QTRY_VERIFY2_WITH_TIMEOUT(!(window = findWindow()).isEmpty(),
+                              qPrintable(QStringLiteral("no window on %1; correlator %2, exit code %3")
+                                             .arg(QString::fromLatin1(display))
+                                             .arg(app.state() == QProcess::Running ? "running" : "not running")
+                                             .arg(app.exitCode())),
+                              10000);
     QCOMPARE(run("xdotool", {"getwindowpid", window}).trimmed(), QByteArray::number(app.processId()));
 }
 
 void TestEndToEnd::cleanupTestCase()
 {
+    // Terminated rather than killed, so that Xvfb removes its lock and socket.
     for (QProcess *process : {&app, &xvfb}) {
         if (process->state() != QProcess::NotRunning) {
-            process->kill();
-            process->waitForFinished(5000);
+            process->terminate();
+            if (!process->waitForFinished(5000)) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
         }
     }
 }

@@ -34,6 +34,8 @@ private slots:
     void outsideTheImageIsHarmless_data();
     void outsideTheImageIsHarmless();
     void colourIsBgr();
+    void clearErasesEverythingDrawn_data();
+    void clearErasesEverythingDrawn();
 };
 
 void TestFrame::drawsInOrder()
@@ -175,6 +177,30 @@ void TestFrame::colourIsBgr()
     surface.drawLine(-1e6f, 15, 1e6f, 15, plot::kMagenta);
     for (int x = 0; x < 4; ++x)
         QCOMPARE(surface.image().pixel(x, 1), qRgb(255, 0, 255));
+}
+
+void TestFrame::clearErasesEverythingDrawn_data()
+{
+    QTest::addColumn<QList<float>>("line");
+    QTest::newRow("corner to corner") << QList<float>{0, 0, 769 * 15 - 1, 697 * 15 - 1};
+    QTest::newRow("bottom-right pixel") << QList<float>{769 * 15 - 1, 697 * 15 - 1, 769 * 15 - 1, 697 * 15 - 1};
+    QTest::newRow("top-left pixel") << QList<float>{0, 0, 0, 0};
+    QTest::newRow("across the top edge") << QList<float>{-500, 7, 20000, 7};
+}
+
+void TestFrame::clearErasesEverythingDrawn()
+{
+    QFETCH(QList<float>, line);
+    const plot::ImageSurface blank(kPixels, kTwipsPerPixel, kBackground);
+    plot::ImageSurface surface(kPixels, kTwipsPerPixel, kBackground);
+    for (int round = 0; round < 2; ++round) {
+        plot::drawFrame(surface);
+        surface.drawLine(line[0], line[1], line[2], line[3], plot::kMagenta);
+        surface.setPoint(line[2], line[3], plot::kMagenta);
+        QVERIFY(surface.image() != blank.image());
+        surface.clearSurface();
+        QCOMPARE(surface.image(), blank.image());
+    }
 }
 
 QTEST_APPLESS_MAIN(TestFrame)

@@ -1,0 +1,64 @@
+#include "correlation.h"
+#include "frame.h"
+#include "imagesurface.h"
+#include "readout.h"
+#include "trace.h"
+
+#include <QLocale>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+const QSize kPixels(769, 697);
+constexpr double kTwipsPerPixel = 15;
+const QColor kBackground(0xf0, 0xf0, 0xf0);
+
+// The model alone, as a trace drives it: the floor under every tick.
+void BM_ModelTrace(benchmark::State &state)
+{
+    const double gain = model::correlationGain(0);
+    for (auto _ : state) {
+        double sum = 0;
+        for (double lag = 0.0001; lag <= 300; lag += 0.01)
+            sum += model::correlationAt(lag, 0, gain);
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_ModelTrace)->Unit(benchmark::kMillisecond);
+
+void BM_DrawFrame(benchmark::State &state)
+{
+    plot::ImageSurface surface(kPixels, kTwipsPerPixel, kBackground);
+    for (auto _ : state) {
+        plot::drawFrame(surface);
+        benchmark::DoNotOptimize(surface.image().constBits());
+    }
+}
+BENCHMARK(BM_DrawFrame)->Unit(benchmark::kMicrosecond);
+
+// Everything a tick does but showing it: frame, readouts, gain, trace.
+void BM_Calcolo(benchmark::State &state)
+{
+    plot::ImageSurface surface(kPixels, kTwipsPerPixel, kBackground);
+    const int barValue = 0;
+    const std::int16_t delayUs = 0;
+    for (auto _ : state) {
+        plot::drawFrame(surface);
+        const std::int16_t snrDb = plot::snrFromBarValue(barValue);
+        QString snrText = plot::decimalText(snrDb);
+        QString delayText = plot::decimalText(delayUs);
+        const double gain = model::correlationGain(snrDb);
+        plot::traceCurve(surface, delayUs, gain);
+        QString zeroLag = plot::zeroLagText(model::zeroLagValue(gain), QLocale::system().decimalPoint());
+        benchmark::DoNotOptimize(snrText);
+        benchmark::DoNotOptimize(delayText);
+        benchmark::DoNotOptimize(zeroLag);
+        benchmark::DoNotOptimize(surface.image().constBits());
+    }
+}
+BENCHMARK(BM_Calcolo)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
