@@ -50,8 +50,8 @@ ImageSurface::ImageSurface(QSize pixelSize, double twipsPerPixel, QColor backgro
                            qreal devicePixelRatio)
     : width_(std::max(pixelSize.width(), 0)),
       height_(std::max(pixelSize.height(), 0)),
-      pixels_(new QRgb[std::size_t(width_) * std::size_t(height_)]),
-      image_(reinterpret_cast<uchar *>(pixels_.get()), width_, height_, qsizetype(width_) * 4,
+      pixels_(new QRgb[std::size_t(width_ * height_)]),
+      image_(reinterpret_cast<uchar *>(pixels_.get()), int(width_), int(height_), width_ * 4,
              QImage::Format_RGB32),
       twipsPerPixel_(twipsPerPixel),
       background_(background.rgb())
@@ -60,75 +60,55 @@ ImageSurface::ImageSurface(QSize pixelSize, double twipsPerPixel, QColor backgro
         throw std::invalid_argument("twips per pixel must be a positive number");
     image_.setDevicePixelRatio(devicePixelRatio);
     fillRows(0, height_ - 1, 0, width_ - 1);
+    markClean();
+}
+
+void ImageSurface::markClean()
+{
     dirtyLeft_ = width_;
     dirtyTop_ = height_;
     dirtyRight_ = dirtyBottom_ = -1;
 }
 
-void ImageSurface::fillRows(int first, int last, int left, int right)
+void ImageSurface::fillRows(Index first, Index last, Index left, Index right)
 {
-    for (int y = first; y <= last; ++y)
-        std::fill(pixels_.get() + std::size_t(y) * width_ + left,
-                  pixels_.get() + std::size_t(y) * width_ + right + 1, background_);
+    for (Index y = first; y <= last; ++y)
+        std::fill(pixels_.get() + y * width_ + left, pixels_.get() + y * width_ + right + 1, background_);
 }
 
 void ImageSurface::clearSurface()
 {
     if (dirtyRight_ >= 0)
         fillRows(dirtyTop_, dirtyBottom_, dirtyLeft_, dirtyRight_);
-    dirtyLeft_ = width_;
-    dirtyTop_ = height_;
-    dirtyRight_ = dirtyBottom_ = -1;
-}
-
-void ImageSurface::putPixel(int px, int py, QRgb rgb)
-{
-    if (px < 0 || py < 0 || px >= width_ || py >= height_)
-        return;
-    pixels_[std::size_t(py) * width_ + px] = rgb;
-    dirtyLeft_ = std::min(dirtyLeft_, px);
-    dirtyRight_ = std::max(dirtyRight_, px);
-    dirtyTop_ = std::min(dirtyTop_, py);
-    dirtyBottom_ = std::max(dirtyBottom_, py);
-}
-
-void ImageSurface::setPoint(float x, float y, Colour colour)
-{
-    const double px = double(x) / twipsPerPixel_;
-    const double py = double(y) / twipsPerPixel_;
-    // Negative quotients, NaN and anything past the edges all fail here, so
-    // truncation below is the floor.
-    if (!(px >= 0 && py >= 0 && px < width_ && py < height_))
-        return;
-    putPixel(int(px), int(py), toRgb(colour));
+    markClean();
 }
 
 void ImageSurface::drawLine(float x1, float y1, float x2, float y2, Colour colour)
 {
     PixelPoint a{std::floor(double(x1) / twipsPerPixel_), std::floor(double(y1) / twipsPerPixel_)};
     PixelPoint b{std::floor(double(x2) / twipsPerPixel_), std::floor(double(y2) / twipsPerPixel_)};
-    if (image_.isNull() || !std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x)
+    if (width_ == 0 || height_ == 0 || !std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x)
         || !std::isfinite(b.y))
         return;
-    if (!clipSegment(a, b, image_.width() - 1, image_.height() - 1))
+    if (!clipSegment(a, b, double(width_ - 1), double(height_ - 1)))
         return;
 
     // Bresenham between the clipped end pixels, both included.
-    int x = int(std::lround(a.x));
-    int y = int(std::lround(a.y));
-    const int xEnd = int(std::lround(b.x));
-    const int yEnd = int(std::lround(b.y));
-    const int dx = std::abs(xEnd - x);
-    const int dy = -std::abs(yEnd - y);
-    const int sx = x < xEnd ? 1 : -1;
-    const int sy = y < yEnd ? 1 : -1;
-    int err = dx + dy;
+    Index x = std::lround(a.x);
+    Index y = std::lround(a.y);
+    const Index xEnd = std::lround(b.x);
+    const Index yEnd = std::lround(b.y);
+    const Index dx = std::abs(xEnd - x);
+    const Index dy = -std::abs(yEnd - y);
+    const Index sx = x < xEnd ? 1 : -1;
+    const Index sy = y < yEnd ? 1 : -1;
+    Index err = dx + dy;
     const QRgb rgb = toRgb(colour);
     for (;;) {
         putPixel(x, y, rgb);
         if (x == xEnd && y == yEnd)
             break;
-        const int e2 = 2 * err;
+        const Index e2 = 2 * err;
         if (e2 >= dy) {
             err += dy;
             x += sx;

@@ -6,13 +6,15 @@
 #include <QImage>
 #include <QSize>
 
+#include <algorithm>
+#include <cstddef>
 #include <memory>
 
 namespace plot {
 
 // A drawing surface backed by an RGB32 image. Logical points map to the
 // pixel that contains them; anything outside the image is clipped.
-class ImageSurface : public DrawingSurface {
+class ImageSurface final : public DrawingSurface {
 public:
     // pixelSize and twipsPerPixel are in device pixels (15 twips per pixel
     // at 96 dpi and a device pixel ratio of 1).
@@ -20,7 +22,16 @@ public:
                  qreal devicePixelRatio = 1.0);
 
     void clearSurface() override;
-    void setPoint(float x, float y, Colour colour) override;
+    void setPoint(float x, float y, Colour colour) override
+    {
+        const double px = double(x) / twipsPerPixel_;
+        const double py = double(y) / twipsPerPixel_;
+        // Negative quotients, NaN and anything past the edges all fail here,
+        // so truncation below is the floor.
+        if (!(px >= 0 && py >= 0 && px < double(width_) && py < double(height_)))
+            return;
+        putPixel(Index(px), Index(py), toRgb(colour));
+    }
     void drawLine(float x1, float y1, float x2, float y2, Colour colour) override;
 
     // A live view of the pixels: later drawing shows through it, so copy()
@@ -34,18 +45,32 @@ public:
     }
 
 private:
-    void putPixel(int px, int py, QRgb rgb);
-    void fillRows(int first, int last, int left, int right);
+    // Sizes and the dirty box are kept in a wider type than the pixels so
+    // that a pixel store cannot alias them and force their reload.
+    using Index = std::ptrdiff_t;
 
-    int width_;
-    int height_;
+    void putPixel(Index px, Index py, QRgb rgb)
+    {
+        if (px < 0 || py < 0 || px >= width_ || py >= height_)
+            return;
+        pixels_[py * width_ + px] = rgb;
+        dirtyLeft_ = std::min(dirtyLeft_, px);
+        dirtyRight_ = std::max(dirtyRight_, px);
+        dirtyTop_ = std::min(dirtyTop_, py);
+        dirtyBottom_ = std::max(dirtyBottom_, py);
+    }
+    void fillRows(Index first, Index last, Index left, Index right);
+    void markClean();
+
+    Index width_;
+    Index height_;
     std::unique_ptr<QRgb[]> pixels_;
     QImage image_;
     double twipsPerPixel_;
     QRgb background_;
     // Bounding box of everything drawn since the last clear, so that a clear
     // only repaints what was touched.
-    int dirtyLeft_, dirtyTop_, dirtyRight_, dirtyBottom_;
+    Index dirtyLeft_, dirtyTop_, dirtyRight_, dirtyBottom_;
 };
 
 } // namespace plot
