@@ -65,6 +65,7 @@ int main(int argc, char *argv[])
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
+        dup2(STDERR_FILENO, STDOUT_FILENO); // our stdout is for the figures only
         execvp(argv[1], argv + 1);
         _exit(127);
     }

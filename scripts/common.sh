@@ -8,7 +8,7 @@ PACKAGES=(
     build-essential cmake pkg-config
     qt6-base-dev libgl-dev libx11-dev
     libbenchmark-dev
-    fontconfig fonts-liberation2
+    fontconfig fonts-liberation2 fonts-dejavu-core
     xvfb xauth xdotool imagemagick x11-utils
     desktop-file-utils dpkg-dev file bc procps
 )

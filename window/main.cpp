@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <unistd.h>
 
 namespace {
@@ -26,21 +27,25 @@ bool displayConfigured()
     return false;
 }
 
+// While the application connects to the display, Qt's messages are held
+// back: if the connection fails they become one line instead of a
+// cascade ending in an abort; if it succeeds they are passed on.
 QtMessageHandler qtHandler = nullptr;
+std::string heldBack;
+std::string firstHeldBack;
 
-// A display that is named but cannot be opened ends in qFatal: report it in
-// one line and exit normally, without the abort.
 void startupMessages(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
+    const std::string text = qFormatLogMessage(type, context, message).toStdString();
     if (type != QtFatalMsg) {
-        if (qtHandler)
-            qtHandler(type, context, message);
-        else
-            std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, message)));
+        heldBack += text + '\n';
+        if (firstHeldBack.empty())
+            firstHeldBack = message.section(u'\n', 0, 0).toStdString();
         return;
     }
-    std::fprintf(stderr, "correlator: impossibile aprire la finestra: %s\n",
-                 qUtf8Printable(message.section(u'\n', 0, 0)));
+    const char *display = std::getenv("DISPLAY");
+    std::fprintf(stderr, "correlator: impossibile aprire la finestra sul display \"%s\": %s\n",
+                 display ? display : "", (firstHeldBack.empty() ? text : firstHeldBack).c_str());
     _exit(EXIT_FAILURE);
 }
 
@@ -51,8 +56,10 @@ int main(int argc, char *argv[])
     if (!displayConfigured())
         return EXIT_FAILURE;
     qtHandler = qInstallMessageHandler(startupMessages);
-
     QApplication app(argc, argv);
+    qInstallMessageHandler(qtHandler);
+    std::fputs(heldBack.c_str(), stderr);
+
     Form1 form;
     form.show();
     return app.exec();
