@@ -44,6 +44,11 @@ bool clipSegment(PixelPoint &a, PixelPoint &b, double maxX, double maxY)
     return true;
 }
 
+void releasePixels(void *pixels)
+{
+    delete[] static_cast<QRgb *>(pixels);
+}
+
 } // namespace
 
 ImageSurface::ImageSurface(QSize pixelSize, double twipsPerPixel, QColor background,
@@ -51,13 +56,18 @@ ImageSurface::ImageSurface(QSize pixelSize, double twipsPerPixel, QColor backgro
     : width_(std::max(pixelSize.width(), 0)),
       height_(std::max(pixelSize.height(), 0)),
       pixels_(new QRgb[std::size_t(width_ * height_)]),
-      image_(reinterpret_cast<uchar *>(pixels_.get()), int(width_), int(height_), width_ * 4,
-             QImage::Format_RGB32),
+      image_(reinterpret_cast<uchar *>(pixels_), int(width_), int(height_), width_ * 4,
+             QImage::Format_RGB32, releasePixels, pixels_),
       twipsPerPixel_(twipsPerPixel),
       background_(background.rgb())
 {
     if (!(twipsPerPixel > 0) || !std::isfinite(twipsPerPixel))
         throw std::invalid_argument("twips per pixel must be a positive number");
+    if (image_.isNull()) { // an empty surface: QImage did not take the buffer
+        releasePixels(pixels_);
+        pixels_ = nullptr;
+        width_ = height_ = 0;
+    }
     image_.setDevicePixelRatio(devicePixelRatio);
     fillRows(0, height_ - 1, 0, width_ - 1);
     markClean();
@@ -73,7 +83,7 @@ void ImageSurface::markClean()
 void ImageSurface::fillRows(Index first, Index last, Index left, Index right)
 {
     for (Index y = first; y <= last; ++y)
-        std::fill(pixels_.get() + y * width_ + left, pixels_.get() + y * width_ + right + 1, background_);
+        std::fill(pixels_ + y * width_ + left, pixels_ + y * width_ + right + 1, background_);
 }
 
 void ImageSurface::clearSurface()

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <memory>
 
 namespace plot {
 
@@ -34,8 +33,9 @@ public:
     }
     void drawLine(float x1, float y1, float x2, float y2, Colour colour) override;
 
-    // A live view of the pixels: later drawing shows through it, so copy()
-    // it to keep a picture.
+    // A live view of the pixels: later drawing shows through it and through
+    // any QImage copied from it, so deep-copy() it to keep a picture. The
+    // pixels live as long as the last such QImage.
     const QImage &image() const { return image_; }
     double twipsPerPixel() const { return twipsPerPixel_; }
 
@@ -64,7 +64,7 @@ private:
 
     Index width_;
     Index height_;
-    std::unique_ptr<QRgb[]> pixels_;
+    QRgb *pixels_; // owned by image_
     QImage image_;
     double twipsPerPixel_;
     QRgb background_;

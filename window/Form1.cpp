@@ -3,9 +3,11 @@
 #include "correlation.h"
 #include "frame.h"
 #include "imagesurface.h"
+#include "ReadoutAccessible.h"
 #include "readout.h"
 #include "trace.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QLabel>
@@ -103,6 +105,7 @@ void setCaption(QLabel *label, const QString &text)
     label->setText(text);
     if (label->property("autoSize").toBool())
         label->adjustSize();
+    ReadoutAccessible::announceValue(label);
 }
 
 QString italianFaultName(model::ArithmeticFault::Kind kind)
@@ -125,12 +128,18 @@ Form1::Form1(QWidget *parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
+    static const bool readoutsAccessible = [] {
+        QAccessible::installFactory(ReadoutAccessible::factory);
+        return true;
+    }();
+    Q_UNUSED(readoutsAccessible);
     createControls();
 
     const double twips = twipsPerPixel();
     resize(qRound(kInitialClientWidth / twips), qRound(kInitialClientHeight / twips));
     fitSurfaceToWindow();
 
+    describeForAssistiveTechnology();
     setTabOrder(VScroll1, HScroll1);
     VScroll1->setFocus();
 
@@ -204,6 +213,16 @@ void Form1::createControls()
         }
         }
     }
+}
+
+// Names that screen readers speak for the settings and the readouts.
+void Form1::describeForAssistiveTechnology()
+{
+    HScroll1->setAccessibleName(Label8->text());
+    VScroll1->setAccessibleName(Label4->text());
+    ReadoutAccessible::markAsReadout(Label3, Label4->text() + u' ' + Label12->text());
+    ReadoutAccessible::markAsReadout(Label9, Label8->text() + u' ' + Label11->text());
+    ReadoutAccessible::markAsReadout(Label14, Label15->text());
 }
 
 void Form1::fitSurfaceToWindow()

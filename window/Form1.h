@@ -59,6 +59,7 @@ private:
     void HScroll1_Change();
 
     void createControls();
+    void describeForAssistiveTechnology();
     void fitSurfaceToWindow();
     template <typename Handler>
     void runHandler(const char *name, Handler &&handler);
