@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 program=$build/window/correlator
-firstframe=$build/bench/firstframe
+firstframe=$build/tests/firstframe
 [ -x "$program" ] && [ -x "$firstframe" ] || { echo "startup.sh: build first (scripts/test)" >&2; exit 1; }
 
 exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null)
