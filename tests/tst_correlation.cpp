@@ -31,12 +31,15 @@ long double referenceCorrelation(long double tUs, long double gain)
     return 2 / 3.14L * std::asin(rho);
 }
 
+// The fault raised, if any. A non-finite result counts as a failure of the
+// test itself: faults must never come back as infinities or NaN.
 std::optional<Kind> faultOf(auto &&call)
 {
     try {
         const double value = call();
         if (!std::isfinite(value))
-            qWarning("non-finite result %g returned instead of a fault", value);
+            QTest::qFail(qPrintable(QStringLiteral("non-finite result %1 instead of a fault").arg(value)),
+                         __FILE__, __LINE__);
         return std::nullopt;
     } catch (const ArithmeticFault &fault) {
         return fault.kind();
