@@ -8,7 +8,7 @@ program=$build/window/correlator
 firstframe=$build/tests/firstframe
 [ -x "$program" ] && [ -x "$firstframe" ] || { echo "startup.sh: build first (scripts/test)" >&2; exit 1; }
 
-exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null)
+exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset 2>/dev/null)
 xvfb_pid=$!
 read -r -t 10 display <&3 || { echo "startup.sh: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$display"

@@ -45,7 +45,7 @@ desktop-file-validate "$scratch/root/usr/share/applications/correlator.desktop" 
 grep -qx 'Exec=correlator' "$scratch/root/usr/share/applications/correlator.desktop" \
     || fail "the desktop entry does not run correlator"
 
-exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null)
+exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset 2>/dev/null)
 xvfb_pid=$!
 read -r -t 10 display <&3 || fail "Xvfb did not start"
 export DISPLAY=":$display"

@@ -153,7 +153,10 @@ void TestEndToEnd::initTestCase()
         }
     }
 
-    xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+    xvfb.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // -noreset: an X server resets when its last client leaves and refuses
+    // connections meanwhile, which would race the program against xdotool.
+    xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"});
     QVERIFY2(xvfb.waitForStarted(5000), "Xvfb did not start");
     QTRY_VERIFY_WITH_TIMEOUT(xvfb.canReadLine(), 10000);
     display = ":" + xvfb.readLine().trimmed();
