@@ -29,7 +29,7 @@ public:
         // so truncation below is the floor.
         if (!(px >= 0 && py >= 0 && px < double(width_) && py < double(height_)))
             return;
-        putPixel(Index(px), Index(py), toRgb(colour));
+        storePixel(Index(px), Index(py), toRgb(colour));
     }
     void drawLine(float x1, float y1, float x2, float y2, Colour colour) override;
 
@@ -49,15 +49,19 @@ private:
     // that a pixel store cannot alias them and force their reload.
     using Index = std::ptrdiff_t;
 
-    void putPixel(Index px, Index py, QRgb rgb)
+    // For a pixel known to lie on the image.
+    void storePixel(Index px, Index py, QRgb rgb)
     {
-        if (px < 0 || py < 0 || px >= width_ || py >= height_)
-            return;
         pixels_[py * width_ + px] = rgb;
         dirtyLeft_ = std::min(dirtyLeft_, px);
         dirtyRight_ = std::max(dirtyRight_, px);
         dirtyTop_ = std::min(dirtyTop_, py);
         dirtyBottom_ = std::max(dirtyBottom_, py);
+    }
+    void putPixel(Index px, Index py, QRgb rgb)
+    {
+        if (px >= 0 && py >= 0 && px < width_ && py < height_)
+            storePixel(px, py, rgb);
     }
     void fillRows(Index first, Index last, Index left, Index right);
     void markClean();

@@ -40,7 +40,7 @@ void ReadoutAccessible::markAsReadout(QLabel *label, const QString &name)
 
 void ReadoutAccessible::announceValue(QLabel *label)
 {
-    if (!QAccessible::isActive())
+    if (!QAccessible::isActive() || !label->property(kReadoutProperty).toBool())
         return;
     QAccessibleValueChangeEvent event(label, label->text());
     QAccessible::updateAccessibility(&event);

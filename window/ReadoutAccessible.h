@@ -14,7 +14,8 @@ public:
 
     // Marks the labels that get this interface.
     static void markAsReadout(QLabel *label, const QString &name);
-    // Tells assistive technology that a readout shows a new value.
+    // Tells assistive technology that a readout shows a new value; does
+    // nothing for other labels.
     static void announceValue(QLabel *label);
     // The factory to install once with QAccessible::installFactory.
     static QAccessibleInterface *factory(const QString &className, QObject *object);
