@@ -1,5 +1,6 @@
 #include "correlation.h"
 
+#include <cfenv>
 #include <cmath>
 
 namespace model {
@@ -17,13 +18,46 @@ constexpr double kReadoutOffsetUs = 0.0001;
 
 using Kind = ArithmeticFault::Kind;
 
-// Each helper performs one IEEE operation and raises the fault that the
-// operation would signal, decided from its operands and result, so the
-// outcome does not depend on the state of the floating-point environment.
+// The formulas, written once. On double they are the plain IEEE chain; on
+// Checked (below) the same steps, each raising the fault it signals.
+
+template <typename Real>
+Real gainOf(Real snrDb)
+{
+    using std::pow;
+    Real g = pow(Real(kDecibelBase), snrDb / kDecibelDivisor);
+    if (g == 0)
+        g = kZeroAmplitudeReplacement;
+    return 1 / (1 + 1 / (g * g));
+}
+
+// Inlined, so that a run of lags costs no call per lag.
+template <typename Real>
+[[gnu::always_inline]] inline Real correlationOf(Real lagUs, std::int16_t delayUs, Real gain)
+{
+    using std::atan, std::cos, std::sin, std::sqrt;
+    const Real t = lagUs - Real(delayUs);
+    const Real x1 = (t * kEnvelopeRate) / kMicrosecondScale;
+    const Real x2 = (t * kCarrierRate) / kMicrosecondScale;
+    const Real envelope = sin(x1) / x1;
+    const Real rho = (envelope * gain) * cos(x2);
+    const Real root = sqrt(1 + rho * -rho);
+    const Real angle = atan(rho / root);
+    return (2 / kPi) * angle;
+}
+
+// A double whose every operation raises the fault that the operation
+// signals, decided from its operands and result rather than from the
+// floating-point environment. It names the first fault of a chain that the
+// plain evaluation found faulty.
+struct Checked {
+    Checked(double v) : value(v) {}
+    double value;
+};
 
 [[noreturn]] void fault(Kind kind) { throw ArithmeticFault(kind); }
 
-double checkedResult(double result, bool operandsFinite)
+Checked checked(double result, bool operandsFinite)
 {
     if (std::isnan(result))
         fault(Kind::InvalidOperation);
@@ -32,51 +66,59 @@ double checkedResult(double result, bool operandsFinite)
     return result;
 }
 
-double add(double a, double b)
-{
-    return checkedResult(a + b, std::isfinite(a) && std::isfinite(b));
-}
+bool finite(Checked a, Checked b) { return std::isfinite(a.value) && std::isfinite(b.value); }
 
-double sub(double a, double b)
-{
-    return checkedResult(a - b, std::isfinite(a) && std::isfinite(b));
-}
+Checked operator+(Checked a, Checked b) { return checked(a.value + b.value, finite(a, b)); }
+Checked operator-(Checked a, Checked b) { return checked(a.value - b.value, finite(a, b)); }
+Checked operator*(Checked a, Checked b) { return checked(a.value * b.value, finite(a, b)); }
+Checked operator-(Checked a) { return -a.value; }
+bool operator==(Checked a, Checked b) { return a.value == b.value; }
 
-double mul(double a, double b)
+Checked operator/(Checked a, Checked b)
 {
-    return checkedResult(a * b, std::isfinite(a) && std::isfinite(b));
-}
-
-double div(double a, double b)
-{
-    if (b == 0 && a != 0 && std::isfinite(a))
+    if (b.value == 0 && a.value != 0 && std::isfinite(a.value))
         fault(Kind::DivisionByZero);
-    return checkedResult(a / b, std::isfinite(a) && std::isfinite(b));
+    return checked(a.value / b.value, finite(a, b));
 }
 
-double squareRoot(double x)
+Checked sqrt(Checked x)
 {
-    if (x < 0)
+    if (x.value < 0)
         fault(Kind::InvalidOperation);
-    return checkedResult(std::sqrt(x), std::isfinite(x));
+    return checked(std::sqrt(x.value), std::isfinite(x.value));
 }
 
-double sine(double x) { return checkedResult(std::sin(x), std::isfinite(x)); }
-double cosine(double x) { return checkedResult(std::cos(x), std::isfinite(x)); }
-double arctangent(double x) { return checkedResult(std::atan(x), true); }
+Checked sin(Checked x) { return checked(std::sin(x.value), std::isfinite(x.value)); }
+Checked cos(Checked x) { return checked(std::cos(x.value), std::isfinite(x.value)); }
+Checked atan(Checked x) { return checked(std::atan(x.value), std::isfinite(x.value)); }
+Checked pow(Checked base, Checked exponent) { return checked(std::pow(base.value, exponent.value), finite(base, exponent)); }
 
-double power(double base, double exponent)
-{
-    return checkedResult(std::pow(base, exponent), std::isfinite(exponent));
-}
+// The IEEE sticky flags of the faults, over a stretch of plain arithmetic.
+// The caller's flags are put back afterwards.
+class FaultFlags {
+public:
+    FaultFlags()
+    {
+        std::fegetexceptflag(&saved_, FE_ALL_EXCEPT);
+        std::feclearexcept(FE_ALL_EXCEPT);
+    }
+    ~FaultFlags() { std::fesetexceptflag(&saved_, FE_ALL_EXCEPT); }
+    FaultFlags(const FaultFlags &) = delete;
+    FaultFlags &operator=(const FaultFlags &) = delete;
 
-// A quiet NaN handed in would pass through every step unsignalled and come
-// out as a NaN readout; treat it as the invalid operation it stands for.
-void requireNumber(double x)
-{
-    if (std::isnan(x))
-        fault(Kind::InvalidOperation);
-}
+    bool raised() const { return std::fetestexcept(FE_DIVBYZERO | FE_OVERFLOW | FE_INVALID) != 0; }
+
+private:
+    std::fexcept_t saved_;
+};
+
+// The compiler does not know that arithmetic sets the flags, so it may move
+// an operation across the calls that clear and test them. It cannot move
+// anything across these barriers: each touches all memory, like those calls,
+// so it stays between them; what is computed from a pinned value comes after
+// the pin, and what computes a pinned value comes before it.
+inline void pin(double &value) { asm volatile("" : "+m"(value) : : "memory"); }
+inline void pinMemory() { asm volatile("" : : : "memory"); }
 
 } // namespace
 
@@ -98,29 +140,50 @@ const char *faultName(ArithmeticFault::Kind kind) noexcept
     return "arithmetic fault";
 }
 
+// Each entry point evaluates plainly and tests the flags once. Only when they
+// (or a NaN, which a NaN argument carries through without raising anything)
+// show a fault does the checked chain run again to name the first one.
+
 double correlationGain(std::int16_t snrDb)
 {
-    double g = power(kDecibelBase, div(static_cast<double>(snrDb), kDecibelDivisor));
-    if (g == 0)
-        g = kZeroAmplitudeReplacement;
-    const double squared = mul(g, g);
-    const double inverse = div(1, squared);
-    return div(1, add(1, inverse));
+    {
+        FaultFlags flags;
+        double decibels = snrDb;
+        pin(decibels);
+        double gain = gainOf(decibels);
+        pin(gain);
+        if (!flags.raised())
+            return gain;
+    }
+    return gainOf<Checked>(double(snrDb)).value;
 }
 
 double correlationAt(double lagUs, std::int16_t delayUs, double gain)
 {
-    requireNumber(lagUs);
-    requireNumber(gain);
-    const double t = sub(lagUs, static_cast<double>(delayUs));
-    const double x1 = div(mul(t, kEnvelopeRate), kMicrosecondScale);
-    const double x2 = div(mul(t, kCarrierRate), kMicrosecondScale);
-    const double envelope = div(sine(x1), x1);
-    const double rho = mul(mul(envelope, gain), cosine(x2));
-    const double root = squareRoot(add(1, mul(rho, -rho)));
-    const double angle = arctangent(div(rho, root));
-    const double scale = 2 / kPi;
-    return mul(scale, angle);
+    {
+        FaultFlags flags;
+        pin(lagUs);
+        pin(gain);
+        double value = correlationOf(lagUs, delayUs, gain);
+        pin(value);
+        if (!flags.raised() && !std::isnan(value))
+            return value;
+    }
+    return correlationOf<Checked>(lagUs, delayUs, gain).value;
+}
+
+bool correlationRun(std::span<const double> lagsUs, std::int16_t delayUs, double gain, double *values)
+{
+    FaultFlags flags;
+    pin(gain);
+    pinMemory(); // the lags are read after this, the values stored before the test
+    bool numbers = true;
+    for (std::size_t i = 0; i < lagsUs.size(); ++i) {
+        values[i] = correlationOf(lagsUs[i], delayUs, gain);
+        numbers &= !std::isnan(values[i]);
+    }
+    pinMemory();
+    return numbers && !flags.raised();
 }
 
 double zeroLagValue(double gain)
