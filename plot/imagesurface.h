@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 
 namespace plot {
 
@@ -23,13 +25,10 @@ public:
     void clearSurface() override;
     void setPoint(float x, float y, Colour colour) override
     {
-        const double px = double(x) / twipsPerPixel_;
-        const double py = double(y) / twipsPerPixel_;
-        // Negative quotients, NaN and anything past the edges all fail here,
-        // so truncation below is the floor.
-        if (!(px >= 0 && py >= 0 && px < double(width_) && py < double(height_)))
-            return;
-        storePixel(Index(px), Index(py), toRgb(colour));
+        const Index px = pixelOf(x);
+        const Index py = pixelOf(y);
+        if (std::size_t(px) < std::size_t(width_) && std::size_t(py) < std::size_t(height_))
+            storePixel(py * width_ + px, toRgb(colour));
     }
     void drawLine(float x1, float y1, float x2, float y2, Colour colour) override;
 
@@ -45,36 +44,59 @@ public:
     }
 
 private:
-    // Sizes and the dirty box are kept in a wider type than the pixels so
-    // that a pixel store cannot alias them and force their reload.
+    // Sizes are kept in a wider type than the pixels so that a pixel store
+    // cannot alias them and force their reload.
     using Index = std::ptrdiff_t;
 
-    // For a pixel known to lie on the image.
-    void storePixel(Index px, Index py, QRgb rgb)
+    // floor(twips / twipsPerPixel): the pixel that holds the coordinate, or
+    // something negative or huge where no image reaches, NaN included. Where
+    // every pixel edge n * twipsPerPixel is itself a float (15, 10 and 7.5
+    // twips per pixel are), a multiplication by a reciprocal rounded up has
+    // the division's whole part at a fraction of its cost: it is never below
+    // the quotient and never reaches the next edge, which lies at least a
+    // float's spacing beyond any float coordinate before it.
+    Index pixelOf(float twips) const
     {
-        pixels_[py * width_ + px] = rgb;
-        dirtyLeft_ = std::min(dirtyLeft_, px);
-        dirtyRight_ = std::max(dirtyRight_, px);
-        dirtyTop_ = std::min(dirtyTop_, py);
-        dirtyBottom_ = std::max(dirtyBottom_, py);
+        constexpr double kFar = 1 << 30; // beyond any image, within Index
+        const double t = twips;
+        double pixels = edgesAreFloats_ ? t * pixelsPerTwip_ : t / twipsPerPixel_;
+        pixels = pixels >= 0 ? pixels : -1;
+        pixels = pixels < kFar ? pixels : kFar;
+        return Index(pixels);
+    }
+
+    // A clear puts back only the pixels drawn since the last one, so every
+    // store is remembered; that costs less than reading the pixel first.
+    // Past the room for that, a clear fills everything instead.
+    void storePixel(Index at, QRgb rgb)
+    {
+        pixels_[at] = rgb;
+        *drawnEnd_++ = std::uint32_t(at);
+        if (drawnEnd_ == drawnLimit_) [[unlikely]] {
+            drawnEverywhere_ = true;
+            drawnEnd_ = drawn_.get();
+        }
     }
     void putPixel(Index px, Index py, QRgb rgb)
     {
         if (px >= 0 && py >= 0 && px < width_ && py < height_)
-            storePixel(px, py, rgb);
+            storePixel(py * width_ + px, rgb);
     }
-    void fillRows(Index first, Index last, Index left, Index right);
-    void markClean();
 
     Index width_;
     Index height_;
     QRgb *pixels_; // owned by image_
     QImage image_;
     double twipsPerPixel_;
+    double pixelsPerTwip_;
+    bool edgesAreFloats_;
     QRgb background_;
-    // Bounding box of everything drawn since the last clear, so that a clear
-    // only repaints what was touched.
-    Index dirtyLeft_, dirtyTop_, dirtyRight_, dirtyBottom_;
+    // Indices of the stores since the last clear, as 32-bit numbers: a
+    // store to them cannot alias the sizes and pointers above.
+    std::unique_ptr<std::uint32_t[]> drawn_;
+    std::uint32_t *drawnEnd_;
+    std::uint32_t *drawnLimit_;
+    bool drawnEverywhere_ = false;
 };
 
 } // namespace plot
