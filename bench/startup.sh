@@ -1,29 +1,31 @@
 #!/usr/bin/env bash
 # Start-up, memory and CPU of the real program under Xvfb.
 #   bench/startup.sh [BUILD_DIR]     (default: build)
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build}
+source "$(dirname "$0")/../scripts/common.sh"
+build=${1:-$ROOT/build}
 program=$build/window/correlator
 firstframe=$build/tests/firstframe
-[ -x "$program" ] && [ -x "$firstframe" ] || { echo "startup.sh: build first (scripts/test)" >&2; exit 1; }
+[ -x "$program" ] && [ -x "$firstframe" ] || die "build first (scripts/test)"
 
-exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset 2>/dev/null)
-xvfb_pid=$!
-read -r -t 10 display <&3 || { echo "startup.sh: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$display"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+start_xvfb
 app_pid=""
-trap '[ -n "$app_pid" ] && kill $app_pid 2>/dev/null; kill $xvfb_pid 2>/dev/null || true' EXIT
+trap '[ -n "$app_pid" ] && kill $app_pid 2>/dev/null; kill $XVFB_PID 2>/dev/null || true' EXIT
+
+# Starts the program, waits for its first frame; sets app_pid and first_ms.
+launch() {
+    local out
+    out=$("$firstframe" "$program") || die "no first frame"
+    app_pid=$(sed -n 's/^pid //p' <<<"$out")
+    first_ms=$(sed -n 's/^first_frame_ms //p' <<<"$out")
+}
 
 # Warm the font and plugin caches once, as on any desktop that ran it before.
-"$firstframe" "$program" >/dev/null && pkill -f "^$program\$" || true
-sleep 0.5
+launch
+kill "$app_pid"
+while kill -0 "$app_pid" 2>/dev/null; do sleep 0.1; done
+app_pid=""
 
-out=$("$firstframe" "$program")
-app_pid=$(sed -n 's/^pid //p' <<<"$out")
-first=$(sed -n 's/^first_frame_ms //p' <<<"$out")
-
+launch
 sleep 5
 rss_kb=$(awk '/^VmRSS/ {print $2}' "/proc/$app_pid/status")
 
@@ -33,6 +35,6 @@ before=$(ticks)
 sleep 30
 after=$(ticks)
 
-printf 'first frame      %8.1f ms   (target <= 80 ms)\n' "$first"
+printf 'first frame      %8.1f ms   (target <= 80 ms)\n' "$first_ms"
 printf 'resident memory  %8.1f MB   (target <= 45 MB, after 5 s)\n' "$(bc -l <<<"$rss_kb / 1024")"
 printf 'CPU over 30 s    %8.2f %%    (target <= 1 %% of one core)\n' "$(bc -l <<<"($after - $before) * 100 / $hz / 30")"

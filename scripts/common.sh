@@ -42,6 +42,20 @@ install_packages() {
         "${missing[@]}" || die "could not install ${missing[*]}"
 }
 
+# start_xvfb: starts a private X server, exports DISPLAY for it and sets
+# XVFB_PID; the caller stops it by that PID. -noreset: an X server resets
+# when its last client leaves and refuses connections meanwhile, which
+# would race the program against the tools that look at it.
+start_xvfb() {
+    local display
+    exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset 2>/dev/null)
+    XVFB_PID=$!
+    read -r -t 10 display <&3 || die "Xvfb did not start"
+    exec 3<&-
+    export DISPLAY=":$display"
+    unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+}
+
 # configure_and_build BUILD_DIR [cmake options...]
 configure_and_build() {
     local dir=$1

@@ -2,7 +2,7 @@
 # Builds the .deb, checks what it holds, unpacks it into a scratch root and
 # starts the unpacked program under Xvfb until its window shows the frame.
 #   package.sh FIRSTFRAME BUILD_DIR
-set -euo pipefail
+source "$(dirname "$0")/../scripts/common.sh"
 firstframe=$1
 build=$2
 
@@ -15,11 +15,10 @@ for tool in cpack dpkg-deb desktop-file-validate Xvfb; do
 done
 
 scratch=$(mktemp -d)
-xvfb_pid=""
 app_pid=""
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
     rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -45,11 +44,7 @@ desktop-file-validate "$scratch/root/usr/share/applications/correlator.desktop" 
 grep -qx 'Exec=correlator' "$scratch/root/usr/share/applications/correlator.desktop" \
     || fail "the desktop entry does not run correlator"
 
-exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset 2>/dev/null)
-xvfb_pid=$!
-read -r -t 10 display <&3 || fail "Xvfb did not start"
-export DISPLAY=":$display"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+start_xvfb
 out=$("$firstframe" "$scratch/root/usr/bin/correlator") || fail "the installed program showed no frame"
 app_pid=$(sed -n 's/^pid //p' <<<"$out")
 echo "installed program: first frame after $(sed -n 's/^first_frame_ms //p' <<<"$out") ms"
