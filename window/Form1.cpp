@@ -3,11 +3,13 @@
 #include "correlation.h"
 #include "frame.h"
 #include "imagesurface.h"
-#include "ReadoutAccessible.h"
 #include "readout.h"
+#include "ScrollBar.h"
+#include "ScrollBarAccessible.h"
 #include "trace.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QLabel>
@@ -15,7 +17,6 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QResizeEvent>
-#include <QScrollBar>
 #include <QTimer>
 #include <QWindow>
 
@@ -37,8 +38,9 @@ constexpr double kLargeCaptionPoints = 18;
 enum class Kind { HorizontalBar, VerticalBar, Timer, Label };
 enum class TextLayout { None, FixedBox, FixedBoxRight, AutoSize };
 
-struct BarRange {
+struct Bar {
     int minimum, maximum;
+    bool shownNegated; // the window shows the value with the opposite sign
 };
 
 struct Control {
@@ -50,14 +52,14 @@ struct Control {
     const char *text;
     TextLayout layout;
     double points;
-    BarRange range;
+    Bar bar;
 };
 
 // Every control of the window, in creation order.
 static constexpr Control kControls[] = {
-    {"HScroll1", Kind::HorizontalBar, nullptr, -1, 720, 8040, 2655, 495, nullptr, TextLayout::None, 0, {0, 300}},
+    {"HScroll1", Kind::HorizontalBar, nullptr, -1, 720, 8040, 2655, 495, nullptr, TextLayout::None, 0, {0, 300, false}},
     {"Timer1", Kind::Timer, nullptr, -1, 0, 0, 0, 0, nullptr, TextLayout::None, 0, {}},
-    {"VScroll1", Kind::VerticalBar, nullptr, -1, 5040, 7920, 855, 2415, nullptr, TextLayout::None, 0, {-40, 40}},
+    {"VScroll1", Kind::VerticalBar, nullptr, -1, 5040, 7920, 855, 2415, nullptr, TextLayout::None, 0, {-40, 40, true}},
     {"Label15", Kind::Label, &Form1::Label15, -1, 7560, 7920, 975, 495, "C (0) =", TextLayout::FixedBox, kCaptionPoints, {}},
     {"Label14", Kind::Label, &Form1::Label14, -1, 8760, 7920, 105, 360, "", TextLayout::AutoSize, kCaptionPoints, {}},
     {"Label13", Kind::Label, nullptr, 1, 9600, 6240, 945, 360, "- C (r*)", TextLayout::AutoSize, kCaptionPoints, {}},
@@ -99,13 +101,26 @@ QFont captionFont(double points)
     return font;
 }
 
+// What a screen reader says with each readout's number: its caption
+// before it and its unit after it.
+struct ReadoutWords {
+    QLabel *Form1::*readout;
+    QLabel *Form1::*caption;
+    QLabel *Form1::*unit;
+};
+
+constexpr ReadoutWords kReadoutWords[] = {
+    {&Form1::Label3, &Form1::Label4, &Form1::Label12},
+    {&Form1::Label9, &Form1::Label8, &Form1::Label11},
+    {&Form1::Label14, &Form1::Label15, nullptr},
+};
+
 // An auto-size label keeps its left and top edges and takes its text's size.
 void setCaption(QLabel *label, const QString &text)
 {
     label->setText(text);
     if (label->property("autoSize").toBool())
         label->adjustSize();
-    ReadoutAccessible::announceValue(label);
 }
 
 QString italianFaultName(model::ArithmeticFault::Kind kind)
@@ -121,6 +136,36 @@ QString italianFaultName(model::ArithmeticFault::Kind kind)
     return QStringLiteral("errore aritmetico");
 }
 
+QString reasonOf(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const model::ArithmeticFault &fault) {
+        return italianFaultName(fault.kind());
+    } catch (const std::bad_alloc &) {
+        return QStringLiteral("memoria insufficiente");
+    } catch (const std::exception &other) {
+        return QStringLiteral("errore interno (%1)").arg(QString::fromLocal8Bit(other.what()));
+    } catch (...) {
+        return QStringLiteral("errore sconosciuto");
+    }
+}
+
+// A screen reader announces a top-level window by its role and title.
+QAccessibleInterface *windowAccessible(const QString &, QObject *object)
+{
+    if (auto *form = qobject_cast<Form1 *>(object))
+        return new QAccessibleWidget(form, QAccessible::Window);
+    return nullptr;
+}
+
+// A modal box on a platform that shows nothing would wait forever.
+bool somebodyCanSeeIt()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
 } // namespace
 
 Form1::Form1(QWidget *parent)
@@ -128,11 +173,14 @@ Form1::Form1(QWidget *parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
-    static const bool readoutsAccessible = [] {
-        QAccessible::installFactory(ReadoutAccessible::factory);
+    // The layout is fixed in twips from the left, whatever the language.
+    setLayoutDirection(Qt::LeftToRight);
+    static const bool factoriesInstalled = [] {
+        QAccessible::installFactory(windowAccessible);
+        QAccessible::installFactory(ScrollBarAccessible::factory);
         return true;
     }();
-    Q_UNUSED(readoutsAccessible);
+    Q_UNUSED(factoriesInstalled);
     createControls();
 
     const double twips = twipsPerPixel();
@@ -178,13 +226,16 @@ void Form1::createControls()
             Timer1 = new QTimer(this);
             Timer1->setObjectName(name);
             Timer1->setInterval(kTimerPeriodMs);
+            // A coarse timer may stretch a period by 5 %.
+            Timer1->setTimerType(Qt::PreciseTimer);
             break;
         case Kind::HorizontalBar:
         case Kind::VerticalBar: {
-            auto *bar = new QScrollBar(c.kind == Kind::HorizontalBar ? Qt::Horizontal : Qt::Vertical, this);
+            auto *bar = new ScrollBar(c.kind == Kind::HorizontalBar ? Qt::Horizontal : Qt::Vertical, this);
             bar->setObjectName(name);
             bar->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
-            bar->setRange(c.range.minimum, c.range.maximum);
+            bar->setRange(c.bar.minimum, c.bar.maximum);
+            bar->setShownNegated(c.bar.shownNegated);
             bar->setValue(0);
             bar->setSingleStep(1);
             bar->setPageStep(1);
@@ -220,9 +271,29 @@ void Form1::describeForAssistiveTechnology()
 {
     HScroll1->setAccessibleName(Label8->text());
     VScroll1->setAccessibleName(Label4->text());
-    ReadoutAccessible::markAsReadout(Label3, Label4->text() + u' ' + Label12->text());
-    ReadoutAccessible::markAsReadout(Label9, Label8->text() + u' ' + Label11->text());
-    ReadoutAccessible::markAsReadout(Label14, Label15->text());
+    for (const ReadoutWords &words : kReadoutWords)
+        nameReadout(this->*words.readout);
+}
+
+// A readout's name is its number with its caption and unit: a label's name
+// is all of it that reaches a screen reader.
+void Form1::nameReadout(QLabel *readout)
+{
+    for (const ReadoutWords &words : kReadoutWords) {
+        if (this->*words.readout != readout)
+            continue;
+        QStringList spoken{(this->*words.caption)->text(), readout->text()};
+        if (words.unit)
+            spoken << (this->*words.unit)->text();
+        spoken.removeAll(QString());
+        readout->setAccessibleName(spoken.join(u' '));
+    }
+}
+
+void Form1::setReadout(QLabel *readout, const QString &text)
+{
+    setCaption(readout, text);
+    nameReadout(readout);
 }
 
 void Form1::fitSurfaceToWindow()
@@ -240,11 +311,11 @@ void Form1::calcolo()
     plot::drawFrame(*surface_);
     const std::int16_t snrDb = plot::snrFromBarValue(VScroll1->value());
     const auto delayUs = std::int16_t(HScroll1->value());
-    setCaption(Label3, plot::decimalText(snrDb));
-    setCaption(Label9, plot::decimalText(delayUs));
+    setReadout(Label3, plot::decimalText(snrDb));
+    setReadout(Label9, plot::decimalText(delayUs));
     const double gain = model::correlationGain(snrDb);
     plot::traceCurve(*surface_, delayUs, gain);
-    setCaption(Label14, plot::zeroLagText(model::zeroLagValue(gain), QLocale::system().decimalPoint()));
+    setReadout(Label14, plot::zeroLagText(model::zeroLagValue(gain), QLocale::system().decimalPoint()));
     update();
 }
 
@@ -292,25 +363,27 @@ void Form1::runHandler(const char *name, Handler &&handler)
         return;
     try {
         handler();
-    } catch (const model::ArithmeticFault &fault) {
-        failed(name, italianFaultName(fault.kind()));
-    } catch (const std::bad_alloc &) {
-        failed(name, QStringLiteral("memoria insufficiente"));
-    } catch (const std::exception &error) {
-        failed(name, QStringLiteral("errore interno (%1)").arg(QString::fromLocal8Bit(error.what())));
     } catch (...) {
-        failed(name, QStringLiteral("errore sconosciuto"));
+        failed(name, std::current_exception());
     }
 }
 
-void Form1::failed(const char *handler, const QString &reason)
+void Form1::failed(const char *handler, std::exception_ptr error)
 {
     failed_ = true;
     Timer1->stop();
     update(); // what was drawn before the failure stays visible
-    const QString message = QStringLiteral("Errore di esecuzione in %1: %2.")
-                                .arg(QString::fromLatin1(handler), reason);
-    qCritical("correlator: %s", qUtf8Printable(message));
-    QMessageBox::critical(this, windowTitle(), message + QStringLiteral("\nIl programma verrà chiuso."));
+    reportFailure(this, handler, error);
+    // Before exec() has started (the first repaint runs from show()) this
+    // does nothing; main() then sees hasFailed().
     QCoreApplication::exit(EXIT_FAILURE);
+}
+
+void Form1::reportFailure(QWidget *parent, const char *where, std::exception_ptr error)
+{
+    const QString message = QStringLiteral("Errore di esecuzione in %1: %2.")
+                                .arg(QString::fromLatin1(where), reasonOf(error));
+    qCritical("correlator: %s", qUtf8Printable(message));
+    if (somebodyCanSeeIt())
+        QMessageBox::critical(parent, QStringLiteral("Form1"), message + QStringLiteral("\nIl programma verrà chiuso."));
 }

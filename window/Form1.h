@@ -1,12 +1,14 @@
 #pragma once
 
+#include "ScrollBar.h"
+
 #include <QWidget>
 
 #include <array>
+#include <exception>
 #include <memory>
 
 class QLabel;
-class QScrollBar;
 class QTimer;
 
 namespace plot {
@@ -29,8 +31,15 @@ public:
 
     void calcolo();
 
-    QScrollBar *HScroll1 = nullptr;
-    QScrollBar *VScroll1 = nullptr;
+    // Whether a handler has failed; the program must then end with status 1.
+    bool hasFailed() const { return failed_; }
+
+    // Tells the user why the program ends: one line on stderr and, wherever
+    // somebody can see it, a message box. where names the step that failed.
+    static void reportFailure(QWidget *parent, const char *where, std::exception_ptr error);
+
+    ScrollBar *HScroll1 = nullptr;
+    ScrollBar *VScroll1 = nullptr;
     QTimer *Timer1 = nullptr;
     QLabel *Label1 = nullptr;
     QLabel *Label2 = nullptr;
@@ -60,10 +69,12 @@ private:
 
     void createControls();
     void describeForAssistiveTechnology();
+    void nameReadout(QLabel *readout);
+    void setReadout(QLabel *readout, const QString &text);
     void fitSurfaceToWindow();
     template <typename Handler>
     void runHandler(const char *name, Handler &&handler);
-    void failed(const char *handler, const QString &reason);
+    void failed(const char *handler, std::exception_ptr error);
 
     std::unique_ptr<plot::ImageSurface> surface_;
     bool failed_ = false;

@@ -1,9 +1,13 @@
 #include "Form1.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -49,6 +53,15 @@ void startupMessages(QtMsgType type, const QMessageLogContext &context, const QS
     _exit(EXIT_FAILURE);
 }
 
+// Qt's own texts (a scroll bar's menu, the buttons of a message box) in
+// the user's language; the window's texts are Italian whatever it is.
+void installQtTranslations(QTranslator &translator)
+{
+    if (translator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&translator);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -60,7 +73,18 @@ int main(int argc, char *argv[])
     qInstallMessageHandler(qtHandler);
     std::fputs(heldBack.c_str(), stderr);
 
-    Form1 form;
-    form.show();
+    QTranslator qtTranslator;
+    installQtTranslations(qtTranslator);
+
+    std::optional<Form1> form;
+    try {
+        form.emplace();
+    } catch (...) {
+        Form1::reportFailure(nullptr, "Form1", std::current_exception());
+        return EXIT_FAILURE;
+    }
+    form->show(); // runs the first repaint, which may fail too
+    if (form->hasFailed())
+        return EXIT_FAILURE;
     return app.exec();
 }
