@@ -11,6 +11,9 @@ PACKAGES=(
     fontconfig fonts-liberation2 fonts-dejavu-core
     xvfb xauth xdotool imagemagick x11-utils
     desktop-file-utils dpkg-dev file bc procps
+    qt6-qpa-plugins qt6-translations-l10n
+    dbus at-spi2-core python3-pyatspi
+    lintian appstream help2man hyperfine
 )
 
 die() {
