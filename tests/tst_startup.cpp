@@ -1,5 +1,5 @@
 // How the program starts, or refuses to, in a broken environment.
-#include <QDir>
+#include <QTemporaryDir>
 #include <QProcess>
 #include <QTest>
 
@@ -19,6 +19,8 @@ void TestStartup::brokenEnvironment_data()
     QTest::newRow("no display at all") << QStringList{} << "DISPLAY";
     QTest::newRow("X display that does not exist") << QStringList{"DISPLAY=:65000"} << ":65000";
     QTest::newRow("empty DISPLAY") << QStringList{"DISPLAY="} << "DISPLAY";
+    QTest::newRow("a window too large to build")
+        << QStringList{"QT_QPA_PLATFORM=offscreen", "QT_SCALE_FACTOR=100000"} << "Errore di esecuzione in Form1";
 }
 
 void TestStartup::brokenEnvironment()
@@ -31,7 +33,8 @@ void TestStartup::brokenEnvironment()
         env.remove(name);
     for (const QString &assignment : set)
         env.insert(assignment.section('=', 0, 0), assignment.section('=', 1));
-    env.insert("XDG_RUNTIME_DIR", QDir::tempPath());
+    QTemporaryDir runtime; // private, as a session's runtime directory is
+    env.insert("XDG_RUNTIME_DIR", runtime.path());
 
     QProcess process;
     process.setProcessEnvironment(env);
