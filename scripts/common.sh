@@ -13,7 +13,7 @@ PACKAGES=(
     desktop-file-utils dpkg-dev file bc procps
     qt6-qpa-plugins qt6-translations-l10n
     dbus at-spi2-core python3-pyatspi
-    lintian appstream help2man hyperfine
+    lintian appstream hyperfine librsvg2-bin
 )
 
 die() {

@@ -19,6 +19,10 @@ void TestStartup::brokenEnvironment_data()
     QTest::newRow("no display at all") << QStringList{} << "DISPLAY";
     QTest::newRow("X display that does not exist") << QStringList{"DISPLAY=:65000"} << ":65000";
     QTest::newRow("empty DISPLAY") << QStringList{"DISPLAY="} << "DISPLAY";
+    QTest::newRow("only WAYLAND_DISPLAY, no compositor") << QStringList{"WAYLAND_DISPLAY=wayland-nonexistent"}
+                                                         << "wayland-nonexistent";
+    QTest::newRow("a platform that is not installed") << QStringList{"QT_QPA_PLATFORM=nosuch"}
+                                                      << "\"nosuch\" scelta con QT_QPA_PLATFORM non è installata";
     QTest::newRow("a window too large to build")
         << QStringList{"QT_QPA_PLATFORM=offscreen", "QT_SCALE_FACTOR=100000"} << "Errore di esecuzione in Form1";
 }
