@@ -44,7 +44,7 @@ bool clipSegment(PixelPoint &a, PixelPoint &b, double maxX, double maxY)
     return true;
 }
 
-// Enough for a frame and a curve, 38,000 stores, with room to spare.
+// Enough for a frame and a curve (under 40,000 stores), with room to spare.
 constexpr std::size_t kRememberedStores = 65536;
 
 // Whether every pixel edge n * twipsPerPixel, n up to pixels, is exactly a
@@ -73,6 +73,8 @@ ImageSurface::ImageSurface(QSize pixelSize, double twipsPerPixel, QColor backgro
       twipsPerPixel_(twipsPerPixel),
       pixelsPerTwip_((1 / twipsPerPixel) * (1 + 0x1p-50)),
       edgesAreFloats_(edgesAreFloats(twipsPerPixel, std::max(width_, height_))),
+      widthTwips_(double(width_) * twipsPerPixel),
+      heightTwips_(double(height_) * twipsPerPixel),
       background_(background.rgb()),
       drawn_(new std::uint32_t[kRememberedStores]),
       drawnEnd_(drawn_.get()),
@@ -82,6 +84,7 @@ ImageSurface::ImageSurface(QSize pixelSize, double twipsPerPixel, QColor backgro
         releasePixels(pixels_);
         pixels_ = nullptr;
         width_ = height_ = 0;
+        widthTwips_ = heightTwips_ = 0;
     }
     if (!(twipsPerPixel > 0) || !std::isfinite(twipsPerPixel))
         throw std::invalid_argument("twips per pixel must be a positive number");
@@ -99,6 +102,7 @@ void ImageSurface::clearSurface()
         for (const std::uint32_t *at = drawn_.get(); at != drawnEnd_; ++at)
             pixels_[*at] = background_;
     drawnEnd_ = drawn_.get();
+    lastDrawn_ = -1;
     drawnEverywhere_ = false;
 }
 

@@ -25,9 +25,9 @@ public:
     void clearSurface() override;
     void setPoint(float x, float y, Colour colour) override
     {
-        const Index px = pixelOf(x);
-        const Index py = pixelOf(y);
-        if (std::size_t(px) < std::size_t(width_) && std::size_t(py) < std::size_t(height_))
+        const Index px = pixelOf(x, width_, widthTwips_);
+        const Index py = pixelOf(y, height_, heightTwips_);
+        if (px >= 0 && py >= 0)
             storePixel(py * width_ + px, toRgb(colour));
     }
     void drawLine(float x1, float y1, float x2, float y2, Colour colour) override;
@@ -48,29 +48,33 @@ private:
     // cannot alias them and force their reload.
     using Index = std::ptrdiff_t;
 
-    // floor(twips / twipsPerPixel): the pixel that holds the coordinate, or
-    // something negative or huge where no image reaches, NaN included. Where
-    // every pixel edge n * twipsPerPixel is itself a float (15, 10 and 7.5
-    // twips per pixel are), a multiplication by a reciprocal rounded up has
-    // the division's whole part at a fraction of its cost: it is never below
-    // the quotient and never reaches the next edge, which lies at least a
+    // floor(twips / twipsPerPixel): the pixel that holds the coordinate
+    // along an axis of size pixels (extent twips), or -1 off the image, NaN
+    // included. Where every pixel edge n * twipsPerPixel is itself a float
+    // (15, 10 and 7.5 twips per pixel are), the edges bound the coordinate
+    // exactly, and a multiplication by a reciprocal rounded up has the
+    // division's whole part at a fraction of its cost: it is never below the
+    // quotient and never reaches the next edge, which lies at least a
     // float's spacing beyond any float coordinate before it.
-    Index pixelOf(float twips) const
+    Index pixelOf(float twips, Index size, double extent) const
     {
-        constexpr double kFar = 1 << 30; // beyond any image, within Index
         const double t = twips;
-        double pixels = edgesAreFloats_ ? t * pixelsPerTwip_ : t / twipsPerPixel_;
-        pixels = pixels >= 0 ? pixels : -1;
-        pixels = pixels < kFar ? pixels : kFar;
-        return Index(pixels);
+        if (edgesAreFloats_)
+            return t >= 0 && t < extent ? Index(t * pixelsPerTwip_) : -1;
+        const double pixels = t / twipsPerPixel_;
+        return pixels >= 0 && pixels < double(size) ? Index(pixels) : -1;
     }
 
-    // A clear puts back only the pixels drawn since the last one, so every
-    // store is remembered; that costs less than reading the pixel first.
-    // Past the room for that, a clear fills everything instead.
+    // A clear puts back only the pixels drawn since the last one, so stores
+    // are remembered; that costs less than reading the pixel first. Most
+    // points of a curve land on the pixel of the point before, which is
+    // remembered once. Past the room for it all, a clear fills everything.
     void storePixel(Index at, QRgb rgb)
     {
         pixels_[at] = rgb;
+        if (at == lastDrawn_)
+            return;
+        lastDrawn_ = at;
         *drawnEnd_++ = std::uint32_t(at);
         if (drawnEnd_ == drawnLimit_) [[unlikely]] {
             drawnEverywhere_ = true;
@@ -90,12 +94,15 @@ private:
     double twipsPerPixel_;
     double pixelsPerTwip_;
     bool edgesAreFloats_;
+    double widthTwips_;
+    double heightTwips_;
     QRgb background_;
     // Indices of the stores since the last clear, as 32-bit numbers: a
     // store to them cannot alias the sizes and pointers above.
     std::unique_ptr<std::uint32_t[]> drawn_;
     std::uint32_t *drawnEnd_;
     std::uint32_t *drawnLimit_;
+    Index lastDrawn_ = -1;
     bool drawnEverywhere_ = false;
 };
 
