@@ -172,18 +172,27 @@ double correlationAt(double lagUs, std::int16_t delayUs, double gain)
     return correlationOf<Checked>(lagUs, delayUs, gain).value;
 }
 
-bool correlationRun(std::span<const double> lagsUs, std::int16_t delayUs, double gain, double *values)
+Run correlationRun(const LagSteps &steps, std::size_t room, std::int16_t delayUs, double gain, double *lagsUs,
+                   double *values)
 {
+    // The running sum's additions depend on one another; here, among the
+    // evaluations, that chain costs no time of its own. Its NaN-free
+    // arguments leave no NaN that an invalid operation did not flag.
+    const bool numbers = !std::isnan(steps.firstUs) && !std::isnan(steps.stepUs) && !std::isnan(gain);
     FaultFlags flags;
+    double lag = steps.firstUs;
+    double step = steps.stepUs;
+    const double last = steps.lastUs;
+    pin(lag);
+    pin(step);
     pin(gain);
-    pinMemory(); // the lags are read after this, the values stored before the test
-    bool numbers = true;
-    for (std::size_t i = 0; i < lagsUs.size(); ++i) {
-        values[i] = correlationOf(lagsUs[i], delayUs, gain);
-        numbers &= !std::isnan(values[i]);
+    std::size_t count = 0;
+    for (; count < room && lag <= last; lag += step, ++count) {
+        lagsUs[count] = lag;
+        values[count] = correlationOf(lag, delayUs, gain);
     }
-    pinMemory();
-    return numbers && !flags.raised();
+    pinMemory(); // the values are stored before the test
+    return {count, numbers && !flags.raised()};
 }
 
 double zeroLagValue(double gain)

@@ -2,8 +2,8 @@
 // one band-limited signal, as a function of the lag between them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <span>
 #include <stdexcept>
 
 namespace model {
@@ -31,11 +31,26 @@ double correlationGain(std::int16_t snrDb);
 // Correlator output at lagUs for two signals delayUs apart.
 double correlationAt(double lagUs, std::int16_t delayUs, double gain);
 
-// correlationAt for every lag of a run, into values (at least as long).
-// Returns false when some lag of the run faults; the values are then
-// unusable and correlationAt, lag by lag, finds and raises the fault.
-// Cheaper than one correlationAt per lag: the run is checked once.
-bool correlationRun(std::span<const double> lagsUs, std::int16_t delayUs, double gain, double *values);
+// Lags that step evenly, as a trace takes them: the first, then each the one
+// before plus the step, rounded at every addition (a running sum), for as
+// long as they do not pass the last.
+struct LagSteps {
+    double firstUs;
+    double stepUs;
+    double lastUs;
+};
+
+struct Run {
+    std::size_t count; // lags taken, at most the room given
+    bool clean;        // no lag of the run faults
+};
+
+// correlationAt for the lags of steps, at most room of them, into lagsUs
+// and values. Cheaper than one correlationAt per lag: the run is checked
+// once. When it is not clean the values are unusable, and correlationAt,
+// lag by lag, finds and raises the fault.
+Run correlationRun(const LagSteps &steps, std::size_t room, std::int16_t delayUs, double gain, double *lagsUs,
+                   double *values);
 
 // The value shown as the zero-lag readout: the curve evaluated a hair off
 // zero lag, whatever the delay.

@@ -59,7 +59,7 @@ private:
     Index pixelOf(float twips, Index size, double extent) const
     {
         const double t = twips;
-        if (edgesAreFloats_)
+        if (edgesAreFloats_) [[likely]]
             return t >= 0 && t < extent ? Index(t * pixelsPerTwip_) : -1;
         const double pixels = t / twipsPerPixel_;
         return pixels >= 0 && pixels < double(size) ? Index(pixels) : -1;

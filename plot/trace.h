@@ -7,7 +7,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <span>
 
 namespace plot {
 
@@ -20,7 +19,7 @@ inline constexpr double kTwipsPerMicrosecond = 30.636;
 inline constexpr double kOriginY = 3300;
 inline constexpr double kTwipsPerUnit = 3200;
 // Lags handed to the model at once; it checks each run for faults once.
-inline constexpr std::size_t kRunLength = 1000;
+inline constexpr std::size_t kRunLength = 2000;
 } // namespace trace
 
 // Calls visit(lag, value) for every traced lag, 0.0001 to 299.9901
@@ -30,49 +29,27 @@ template <typename Visit>
 void traceValues(std::int16_t delayUs, double gain, Visit &&visit)
 {
     using namespace trace;
-    using Run = std::array<double, kRunLength>;
-
+    std::array<double, kRunLength> lags;
+    std::array<double, kRunLength> values;
     // The lag is a running sum, not first + k * step: the accumulated
-    // rounding is what makes the loop stop after exactly 30,000 points.
-    double lag = kFirstLagUs;
-    const auto sumUp = [&lag](Run &run, std::size_t &count) __attribute__((always_inline)) {
-        if (count < kRunLength && lag <= kLastLagUs) {
-            run[count++] = lag;
-            lag += kLagStepUs;
-        }
-    };
-
-    // Visits the values of one run, handed to the model as a whole, and
-    // returns the next run's length. The additions of the running sum depend
-    // on one another, a chain that would stall a loop of its own, so the next
-    // run's lags are summed up alongside the visits. Inlined, so that the sum
-    // stays in a register.
-    const auto traceRun = [&](const Run &run, std::size_t count, Run &next) __attribute__((always_inline)) {
-        std::size_t nextCount = 0;
-        Run values;
-        if (model::correlationRun({run.data(), count}, delayUs, gain, values.data())) {
-            for (std::size_t i = 0; i < count; ++i) {
-                visit(run[i], values[i]);
-                sumUp(next, nextCount);
-            }
+    // rounding is what makes the trace end after exactly 30,000 points. The
+    // model continues the sum from run to run.
+    model::LagSteps steps{kFirstLagUs, kLagStepUs, kLastLagUs};
+    for (;;) {
+        const model::Run run = model::correlationRun(steps, kRunLength, delayUs, gain, lags.data(), values.data());
+        if (run.count == 0)
+            return;
+        if (run.clean) {
+            for (std::size_t i = 0; i < run.count; ++i)
+                visit(lags[i], values[i]);
         } else {
-            // Lag by lag, so that the points before the fault are visited and
-            // correlationAt raises the fault where it happens.
-            for (std::size_t i = 0; i < count; ++i)
-                visit(run[i], model::correlationAt(run[i], delayUs, gain));
+            // Lag by lag, so that the points before the fault are visited
+            // and correlationAt raises the fault where it happens.
+            for (std::size_t i = 0; i < run.count; ++i)
+                visit(lags[i], model::correlationAt(lags[i], delayUs, gain));
         }
-        while (nextCount < kRunLength && lag <= kLastLagUs)
-            sumUp(next, nextCount);
-        return nextCount;
-    };
-
-    Run even;
-    Run odd;
-    std::size_t count = 0;
-    while (count < kRunLength && lag <= kLastLagUs)
-        sumUp(even, count);
-    while (count > 0 && (count = traceRun(even, count, odd)) > 0)
-        count = traceRun(odd, count, even);
+        steps.firstUs = lags[run.count - 1] + kLagStepUs;
+    }
 }
 
 // Plots the correlation curve for lags 0..300 microseconds, one magenta

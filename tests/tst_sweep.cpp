@@ -140,26 +140,23 @@ void TestSweep::everySnrSetting()
 void TestSweep::delaysAndLags_data()
 {
     QTest::addColumn<int>("snrDb");
-    QTest::addColumn<bool>("someRunIsClean"); // at gain 1, rho reaches 1 a hair off the delay
-    QTest::newRow("-40 dB") << -40 << true;
-    QTest::newRow("0 dB") << 0 << true;
-    QTest::newRow("40 dB") << 40 << true;
-    QTest::newRow("160 dB, gain 1") << 160 << false;
-    QTest::newRow("-32768 dB, replaced amplitude") << -32768 << true;
+    QTest::addColumn<bool>("runsFault"); // at gain 1, rho reaches 1 a hair off the delay
+    QTest::newRow("-40 dB") << -40 << false;
+    QTest::newRow("0 dB") << 0 << false;
+    QTest::newRow("40 dB") << 40 << false;
+    QTest::newRow("160 dB, gain 1") << 160 << true;
+    QTest::newRow("-32768 dB, replaced amplitude") << -32768 << false;
 }
 
 void TestSweep::delaysAndLags()
 {
     QFETCH(int, snrDb);
-    QFETCH(bool, someRunIsClean);
+    QFETCH(bool, runsFault);
     const double gain = model::correlationGain(std::int16_t(snrDb));
     int values = 0;
     int cleanRuns = 0;
+    int faultyRuns = 0;
     for (int delay = -32768; delay <= 32767; delay += 97) {
-        // The lags clearly off the delay once more as one run: clean exactly when no
-        // lag of it faults, and then the same bit for bit.
-        std::vector<double> run;
-        std::vector<Outcome> runExpected;
         for (double offset : {-1000.0, -3.7, -0.01, -1e-9, -1e-15, 0.0, 1e-15, 1e-9, 0.0001, 0.5, 299.99}) {
             const double lag = delay + offset;
             const Outcome actual = outcomeOf([&] { return model::correlationAt(lag, std::int16_t(delay), gain); });
@@ -171,22 +168,36 @@ void TestSweep::delaysAndLags()
                 QVERIFY(std::isfinite(*v) && *v > -kBound && *v < kBound);
                 ++values;
             }
-            if (std::fabs(offset) >= 1e-9) {
-                run.push_back(lag);
-                runExpected.push_back(expected);
-            }
         }
-        std::vector<double> runValues(run.size());
-        const bool clean = model::correlationRun(run, std::int16_t(delay), gain, runValues.data());
-        const bool faults = std::any_of(runExpected.begin(), runExpected.end(),
-                                        [](const Outcome &o) { return !std::holds_alternative<double>(o); });
-        QCOMPARE(clean, !faults);
-        for (std::size_t i = 0; clean && i < run.size(); ++i)
-            QVERIFY(sameBits(runValues[i], std::get<double>(runExpected[i])));
-        cleanRuns += clean;
+        // Evenly stepped lags as the trace takes them, a wide run and one a
+        // hair either side of the delay: a run is clean exactly when none of
+        // its lags faults, and then the same bit for bit.
+        for (const model::LagSteps steps : {model::LagSteps{delay - 2.9999, 0.5, delay + 3.0},
+                                            model::LagSteps{delay - 1e-9, 2e-9, delay + 1.5e-9}}) {
+            std::vector<double> expectedLags;
+            std::vector<Outcome> expected;
+            for (double lag = steps.firstUs; lag <= steps.lastUs; lag += steps.stepUs) {
+                expectedLags.push_back(lag);
+                expected.push_back(flagCorrelation(lag, delay, gain));
+            }
+            std::vector<double> lags(expectedLags.size() + 1);
+            std::vector<double> runValues(lags.size());
+            const model::Run run = model::correlationRun(steps, lags.size(), std::int16_t(delay), gain, lags.data(),
+                                                         runValues.data());
+            QCOMPARE(run.count, expectedLags.size());
+            QCOMPARE(run.clean, std::all_of(expected.begin(), expected.end(), [](const Outcome &o) {
+                         return std::holds_alternative<double>(o);
+                     }));
+            for (std::size_t i = 0; i < run.count; ++i) {
+                QVERIFY(sameBits(lags[i], expectedLags[i]));
+                QVERIFY(!run.clean || sameBits(runValues[i], std::get<double>(expected[i])));
+            }
+            (run.clean ? cleanRuns : faultyRuns) += 1;
+        }
     }
     QVERIFY(values > 0);
-    QCOMPARE(cleanRuns > 0, someRunIsClean);
+    QVERIFY(cleanRuns > 0);
+    QCOMPARE(faultyRuns > 0, runsFault);
 }
 
 QTEST_APPLESS_MAIN(TestSweep)
