@@ -45,6 +45,19 @@ install_packages() {
         "${missing[@]}" || die "could not install ${missing[*]}"
 }
 
+# need_tools TOOL...: for a test that drives real tools; each must be on
+# the PATH. Missing ones fail the test on CI and skip it (status 77)
+# elsewhere, since scripts/test installs them.
+need_tools() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null && continue
+        [ -n "${CI:-}" ] && { echo "FAIL: $tool is missing on CI"; exit 1; }
+        echo "SKIP: $tool is not installed (scripts/test installs it)"
+        exit 77
+    done
+}
+
 # start_xvfb: starts a private X server, exports DISPLAY for it and sets
 # XVFB_PID; the caller stops it by that PID. -noreset: an X server resets
 # when its last client leaves and refuses connections meanwhile, which

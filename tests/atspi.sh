@@ -5,13 +5,8 @@
 source "$(dirname "$0")/../scripts/common.sh"
 program=$1
 
-for tool in Xvfb xdotool dbus-daemon /usr/libexec/at-spi-bus-launcher; do
-    if ! command -v "$tool" >/dev/null || ! /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then
-        [ -n "${CI:-}" ] && { echo "FAIL: $tool or python3-pyatspi is missing on CI"; exit 1; }
-        echo "SKIP: $tool or python3-pyatspi is not installed (scripts/test installs them)"
-        exit 77
-    fi
-done
+need_tools Xvfb xdotool dbus-daemon /usr/libexec/at-spi-bus-launcher /usr/bin/python3
+/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || need_tools python3-pyatspi
 
 scratch=$(mktemp -d)
 bus_pid=""

@@ -8,13 +8,7 @@ firstframe=$1
 build=$2
 id=$3
 
-for tool in cpack dpkg-deb desktop-file-validate lintian appstreamcli Xvfb xdotool xprop; do
-    if ! command -v "$tool" >/dev/null; then
-        [ -n "${CI:-}" ] && { echo "FAIL: $tool is missing on CI"; exit 1; }
-        echo "SKIP: $tool is not installed (scripts/test installs it)"
-        exit 77
-    fi
-done
+need_tools cpack dpkg-deb desktop-file-validate lintian appstreamcli Xvfb xdotool xprop
 
 scratch=$(mktemp -d)
 app_pid=""
