@@ -8,9 +8,10 @@ program=$build/window/correlator
 firstframe=$build/tests/firstframe
 [ -x "$program" ] && [ -x "$firstframe" ] || die "build first (scripts/test)"
 
+scratch=$(mktemp -d)
 start_xvfb
 app_pid=""
-trap '[ -n "$app_pid" ] && kill $app_pid 2>/dev/null; kill $XVFB_PID 2>/dev/null || true' EXIT
+trap '[ -n "$app_pid" ] && kill $app_pid 2>/dev/null; kill $XVFB_PID 2>/dev/null; rm -rf "$scratch"' EXIT
 
 # Starts the program, waits for its first frame; sets app_pid and first_ms.
 launch() {
@@ -20,11 +21,16 @@ launch() {
     first_ms=$(sed -n 's/^first_frame_ms //p' <<<"$out")
 }
 
+# Stops the program we started, and waits until it has gone.
+stop() {
+    kill "$app_pid"
+    while kill -0 "$app_pid" 2>/dev/null; do sleep 0.1; done
+    app_pid=""
+}
+
 # Warm the font and plugin caches once, as on any desktop that ran it before.
 launch
-kill "$app_pid"
-while kill -0 "$app_pid" 2>/dev/null; do sleep 0.1; done
-app_pid=""
+stop
 
 launch
 sleep 5
@@ -35,12 +41,8 @@ hz=$(getconf CLK_TCK)
 before=$(ticks)
 sleep 30
 after=$(ticks)
-kill "$app_pid"
-while kill -0 "$app_pid" 2>/dev/null; do sleep 0.1; done
-app_pid=""
+stop
 
-scratch=$(mktemp -d)
-trap '[ -n "$app_pid" ] && kill $app_pid 2>/dev/null; kill $XVFB_PID 2>/dev/null; rm -rf "$scratch"' EXIT
 export_ms() { # mean and standard deviation over 20 runs, in ms
     hyperfine -N --warmup 3 --runs 20 --export-json "$scratch/h.json" "$@" >/dev/null 2>&1 \
         || die "hyperfine could not run $*"

@@ -32,8 +32,8 @@ void traceValues(std::int16_t delayUs, double gain, Visit &&visit)
     std::array<double, kRunLength> lags;
     std::array<double, kRunLength> values;
     // The lag is a running sum, not first + k * step: the accumulated
-    // rounding is what makes the trace end after exactly 30,000 points. The
-    // model continues the sum from run to run.
+    // rounding is what makes the trace end after exactly 30,000 points. Each
+    // run goes on from the last lag of the run before.
     model::LagSteps steps{kFirstLagUs, kLagStepUs, kLastLagUs};
     for (;;) {
         const model::Run run = model::correlationRun(steps, kRunLength, delayUs, gain, lags.data(), values.data());

@@ -61,7 +61,7 @@ QImage windowPicture(std::int16_t snrDb, std::int16_t delayUs, char *programName
     Form1 form;
     form.setAttribute(Qt::WA_DontShowOnScreen);
     form.show();
-    form.VScroll1->setValue(-snrDb); // the bar holds the setting negated
+    form.VScroll1->setShownValue(snrDb);
     form.HScroll1->setValue(delayUs);
     form.calcolo();
     QImage picture = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
