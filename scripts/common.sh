@@ -34,7 +34,7 @@ as_root() {
 install_packages() {
     local missing=() pkg
     for pkg in "${PACKAGES[@]}"; do
-        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q '^install ok installed$' \
+        [ "$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null)" = "install ok installed" ] \
             || missing+=("$pkg")
     done
     [ ${#missing[@]} -eq 0 ] && return 0

@@ -62,5 +62,8 @@ app_pid=$(sed -n 's/^pid //p' <<<"$out")
 echo "installed program: first frame after $(sed -n 's/^first_frame_ms //p' <<<"$out") ms"
 kill -0 "$app_pid" || fail "the installed program is not running"
 window=$(xdotool search --pid "$app_pid" --name '^Form1$' | head -n 1)
-xprop -id "$window" _NET_WM_ICON | grep -q '_NET_WM_ICON(CARDINAL) = ' || fail "the window has no icon"
+# Read whole before matching: grep -q at the end of a pipe would stop
+# reading at its match and fail xprop with SIGPIPE under pipefail.
+icon=$(xprop -id "$window" _NET_WM_ICON) || fail "xprop could not read the window"
+grep -q '_NET_WM_ICON(CARDINAL) = ' <<<"$icon" || fail "the window has no icon"
 echo "PASS"

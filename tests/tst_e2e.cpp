@@ -202,9 +202,8 @@ void TestEndToEnd::opensWithTheBareFrame()
     const QImage first = waitForShot(hasFrame, 5000);
     const qint64 firstFrameMs = sinceLaunch.elapsed();
     QVERIFY2(!first.isNull(), "no frame on screen");
+    // Reported only: how fast is for bench/startup.sh, not for a test.
     qInfo("first frame on screen %lld ms after launch", firstFrameMs);
-    if (!qEnvironmentVariableIsSet("CORRELATOR_SANITIZED"))
-        QVERIFY2(firstFrameMs < 800, qPrintable(QString::number(firstFrameMs)));
 
     QCOMPARE(QString::fromUtf8(run("xdotool", {"getwindowname", window}).trimmed()), QString("Form1"));
     // The whole layout, 761 x 689 pixels, fits in the initial client area.
