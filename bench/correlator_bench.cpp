@@ -1,7 +1,7 @@
 #include "correlation.h"
 #include "frame.h"
 #include "imagesurface.h"
-#include "readout.h"
+#include "tick.h"
 #include "trace.h"
 
 #include <QLocale>
@@ -66,23 +66,15 @@ void BM_DrawFrame(benchmark::State &state)
 }
 BENCHMARK(BM_DrawFrame)->Unit(benchmark::kMicrosecond)->Repetitions(10)->ComputeStatistics("min", fastest);
 
-// Everything a tick does but showing it: frame, readouts, gain, trace.
+// One tick of the window, everything but putting it on the screen.
 void BM_Calcolo(benchmark::State &state)
 {
     plot::ImageSurface surface(kPixels, kTwipsPerPixel, kBackground);
-    const int barValue = 0;
-    const std::int16_t delayUs = 0;
+    const QString separator = QLocale::system().decimalPoint();
     for (auto _ : state) {
-        plot::drawFrame(surface);
-        const std::int16_t snrDb = plot::snrFromBarValue(barValue);
-        QString snrText = plot::decimalText(snrDb);
-        QString delayText = plot::decimalText(delayUs);
-        const double gain = model::correlationGain(snrDb);
-        plot::traceCurve(surface, delayUs, gain);
-        QString zeroLag = plot::zeroLagText(model::zeroLagValue(gain), QLocale::system().decimalPoint());
-        benchmark::DoNotOptimize(snrText);
-        benchmark::DoNotOptimize(delayText);
-        benchmark::DoNotOptimize(zeroLag);
+        plot::tick(surface, plot::Settings{}, {}, separator, [](plot::Readout, const QString &text) {
+            benchmark::DoNotOptimize(text);
+        });
         benchmark::DoNotOptimize(surface.image().constBits());
     }
 }

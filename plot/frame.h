@@ -19,8 +19,7 @@ inline constexpr int kVerticalDotStep = 40;
 inline constexpr int kHorizontalLineStep = 320;
 inline constexpr int kHorizontalDotStep = 60;
 
-template <typename Surface>
-void drawVerticalGrid(Surface &surface)
+void drawVerticalGrid(DrawingSurface auto &surface)
 {
     for (int x = kLeft; x <= kRight; x += kVerticalLineStep)
         for (int y = kTop; y <= kBottom; y += kVerticalDotStep)
@@ -28,26 +27,22 @@ void drawVerticalGrid(Surface &surface)
 }
 
 // The last dot of each line falls at 9280: 9300 is not on the 60-twip step.
-template <typename Surface>
-void drawHorizontalGrid(Surface &surface)
+void drawHorizontalGrid(DrawingSurface auto &surface)
 {
     for (int y = kTop; y <= kBottom; y += kHorizontalLineStep)
         for (int x = kLeft; x <= kRight; x += kHorizontalDotStep)
             surface.setPoint(float(x), float(y), kBlack);
 }
 
-template <typename Surface>
-void drawAxes(Surface &surface)
+void drawAxes(DrawingSurface auto &surface)
 {
     surface.drawLine(kLeft, kTop, kLeft, kBottom, kBlack);
     surface.drawLine(kLeft, kAxisY, kRight, kAxisY, kBlack);
 }
 } // namespace frame
 
-// Clears the surface and draws the dotted grid and the two axes. A template,
-// like the trace, so that a concrete surface's setPoint is called directly.
-template <typename Surface>
-void drawFrame(Surface &surface)
+// Clears the surface and draws the dotted grid and the two axes.
+void drawFrame(DrawingSurface auto &surface)
 {
     surface.clearSurface();
     frame::drawVerticalGrid(surface);

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
 #include <stdexcept>
 
 namespace plot {
@@ -44,9 +47,6 @@ bool clipSegment(PixelPoint &a, PixelPoint &b, double maxX, double maxY)
     return true;
 }
 
-// Enough for a frame and a curve (under 40,000 stores), with room to spare.
-constexpr std::size_t kRememberedStores = 65536;
-
 // Whether every pixel edge n * twipsPerPixel, n up to pixels, is exactly a
 // float: twipsPerPixel a multiple of 1/4 (15, 10 and 7.5 at 96 dpi and device
 // pixel ratios 1, 1.5 and 2) with few enough significant bits.
@@ -56,54 +56,73 @@ bool edgesAreFloats(double twipsPerPixel, std::ptrdiff_t pixels)
     return quarters == std::floor(quarters) && quarters * double(pixels + 1) < 0x1p24;
 }
 
+// The pixels, or std::bad_alloc: QImage would print a warning of its own
+// and hand back a null image instead.
+uchar *allocatePixels(std::ptrdiff_t stride, std::ptrdiff_t height)
+{
+    if (stride > std::numeric_limits<int>::max() || height > std::numeric_limits<int>::max() / std::max<std::ptrdiff_t>(stride, 1))
+        throw std::bad_alloc();
+    return new uchar[std::size_t(stride * height)];
+}
+
 void releasePixels(void *pixels)
 {
-    delete[] static_cast<QRgb *>(pixels);
+    delete[] static_cast<uchar *>(pixels);
 }
 
 } // namespace
 
-ImageSurface::ImageSurface(QSize pixelSize, double twipsPerPixel, QColor background,
-                           qreal devicePixelRatio)
+ImageSurface::ImageSurface(QSize pixelSize, double twipsPerPixel, QColor background, qreal devicePixelRatio)
     : width_(std::max(pixelSize.width(), 0)),
       height_(std::max(pixelSize.height(), 0)),
-      pixels_(new QRgb[std::size_t(width_ * height_)]),
-      image_(reinterpret_cast<uchar *>(pixels_), int(width_), int(height_), width_ * 4,
-             QImage::Format_RGB32, releasePixels, pixels_),
+      stride_((width_ + 3) & ~Index(3)),
+      pixels_(allocatePixels(stride_, height_)),
+      image_(pixels_, int(width_), int(height_), int(stride_), QImage::Format_Indexed8, releasePixels, pixels_),
       twipsPerPixel_(twipsPerPixel),
       pixelsPerTwip_((1 / twipsPerPixel) * (1 + 0x1p-50)),
       edgesAreFloats_(edgesAreFloats(twipsPerPixel, std::max(width_, height_))),
       widthTwips_(double(width_) * twipsPerPixel),
-      heightTwips_(double(height_) * twipsPerPixel),
-      background_(background.rgb()),
-      drawn_(new std::uint32_t[kRememberedStores]),
-      drawnEnd_(drawn_.get()),
-      drawnLimit_(drawn_.get() + kRememberedStores)
+      heightTwips_(double(height_) * twipsPerPixel)
 {
     if (image_.isNull()) { // an empty surface: QImage did not take the buffer
         releasePixels(pixels_);
         pixels_ = nullptr;
-        width_ = height_ = 0;
+        width_ = height_ = stride_ = 0;
         widthTwips_ = heightTwips_ = 0;
     }
     if (!(twipsPerPixel > 0) || !std::isfinite(twipsPerPixel))
         throw std::invalid_argument("twips per pixel must be a positive number");
-    if (std::uint64_t(width_) * std::uint64_t(height_) > UINT32_MAX)
-        throw std::length_error("surface too large for 32-bit pixel indices");
+    // Index 0 is what a clear leaves; the plot's own colours come next.
+    image_.setColorTable({background.rgb(), toRgb(kBlack), toRgb(kMagenta), toRgb(kBlue)});
     image_.setDevicePixelRatio(devicePixelRatio);
-    std::fill(pixels_, pixels_ + width_ * height_, background_);
+    clearSurface();
+}
+
+uchar ImageSurface::addColour(Colour colour)
+{
+    const QRgb rgb = toRgb(colour);
+    QList<QRgb> table = image_.colorTable();
+    // Index 0 is the background, which nothing is drawn in.
+    qsizetype at = table.indexOf(rgb, 1);
+    if (at < 0) {
+        if (table.size() == 256)
+            throw std::length_error("more than 255 colours on one surface");
+        at = table.size();
+        table.append(rgb);
+        image_.setColorTable(table);
+        // A copy of the image that shared the pixels keeps them; these are
+        // the image's own now.
+        pixels_ = const_cast<uchar *>(image_.constBits());
+    }
+    lastColour_ = colour;
+    lastIndex_ = uchar(at);
+    return lastIndex_;
 }
 
 void ImageSurface::clearSurface()
 {
-    if (drawnEverywhere_)
-        std::fill(pixels_, pixels_ + width_ * height_, background_);
-    else
-        for (const std::uint32_t *at = drawn_.get(); at != drawnEnd_; ++at)
-            pixels_[*at] = background_;
-    drawnEnd_ = drawn_.get();
-    lastDrawn_ = -1;
-    drawnEverywhere_ = false;
+    if (pixels_)
+        std::memset(pixels_, 0, std::size_t(stride_ * height_));
 }
 
 void ImageSurface::drawLine(float x1, float y1, float x2, float y2, Colour colour)
@@ -126,9 +145,9 @@ void ImageSurface::drawLine(float x1, float y1, float x2, float y2, Colour colou
     const Index sx = x < xEnd ? 1 : -1;
     const Index sy = y < yEnd ? 1 : -1;
     Index err = dx + dy;
-    const QRgb rgb = toRgb(colour);
+    const uchar index = indexOf(colour);
     for (;;) {
-        putPixel(x, y, rgb);
+        putPixel(x, y, index);
         if (x == xEnd && y == yEnd)
             break;
         const Index e2 = 2 * err;
@@ -143,4 +162,20 @@ void ImageSurface::drawLine(float x1, float y1, float x2, float y2, Colour colou
     }
 }
 
+void ImageSurface::fillRect(float x1, float y1, float x2, float y2, Colour colour)
+{
+    // First pixel whose centre is at or past a coordinate, within [0, size].
+    const auto firstCentre = [this](float twips, Index size) {
+        const double p = std::ceil(double(twips) / twipsPerPixel_ - 0.5);
+        return Index(std::clamp(std::isnan(p) ? 0.0 : p, 0.0, double(size)));
+    };
+    const Index left = firstCentre(x1, width_), right = firstCentre(x2, width_);
+    const Index top = firstCentre(y1, height_), bottom = firstCentre(y2, height_);
+    const uchar index = indexOf(colour);
+    for (Index py = top; py < bottom; ++py)
+        std::memset(pixels_ + py * stride_ + left, index, std::size_t(std::max<Index>(right - left, 0)));
+}
+
 } // namespace plot
+
+static_assert(plot::DrawingSurface<plot::ImageSurface>);

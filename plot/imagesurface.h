@@ -6,31 +6,34 @@
 #include <QImage>
 #include <QSize>
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 namespace plot {
 
-// A drawing surface backed by an RGB32 image. Logical points map to the
-// pixel that contains them; anything outside the image is clipped.
-class ImageSurface final : public DrawingSurface {
+// A drawing surface backed by an 8-bit indexed image: the plot has four
+// colours, and a byte a pixel keeps the surface small and its clear cheap.
+// Logical points map to the pixel that contains them; anything outside the
+// image is clipped.
+class ImageSurface {
 public:
     // pixelSize and twipsPerPixel are in device pixels (15 twips per pixel
-    // at 96 dpi and a device pixel ratio of 1).
-    ImageSurface(QSize pixelSize, double twipsPerPixel, QColor background,
-                 qreal devicePixelRatio = 1.0);
+    // at 96 dpi and a device pixel ratio of 1). Throws std::bad_alloc when
+    // the pixels do not fit in memory.
+    ImageSurface(QSize pixelSize, double twipsPerPixel, QColor background, qreal devicePixelRatio = 1.0);
 
-    void clearSurface() override;
-    void setPoint(float x, float y, Colour colour) override
+    void clearSurface();
+    void setPoint(float x, float y, Colour colour)
     {
         const Index px = pixelOf(x, width_, widthTwips_);
         const Index py = pixelOf(y, height_, heightTwips_);
         if (px >= 0 && py >= 0)
-            storePixel(py * width_ + px, toRgb(colour));
+            pixels_[py * stride_ + px] = indexOf(colour);
     }
-    void drawLine(float x1, float y1, float x2, float y2, Colour colour) override;
+    void drawLine(float x1, float y1, float x2, float y2, Colour colour);
+    // Fills the pixels whose centres lie in [x1, x2) x [y1, y2): a square
+    // of 75 twips is 5 pixels at 96 dpi and 10 at twice that.
+    void fillRect(float x1, float y1, float x2, float y2, Colour colour);
 
     // A live view of the pixels: later drawing shows through it and through
     // any QImage copied from it, so deep-copy() it to keep a picture. The
@@ -65,45 +68,33 @@ private:
         return pixels >= 0 && pixels < double(size) ? Index(pixels) : -1;
     }
 
-    // A clear puts back only the pixels drawn since the last one, so stores
-    // are remembered; that costs less than reading the pixel first. Most
-    // points of a curve land on the pixel of the point before, which is
-    // remembered once. Past the room for it all, a clear fills everything.
-    void storePixel(Index at, QRgb rgb)
+    // The colour's entry in the image's colour table, added on first use.
+    uchar indexOf(Colour colour)
     {
-        pixels_[at] = rgb;
-        if (at == lastDrawn_)
-            return;
-        lastDrawn_ = at;
-        *drawnEnd_++ = std::uint32_t(at);
-        if (drawnEnd_ == drawnLimit_) [[unlikely]] {
-            drawnEverywhere_ = true;
-            drawnEnd_ = drawn_.get();
-        }
+        if (colour == lastColour_) [[likely]]
+            return lastIndex_;
+        return addColour(colour);
     }
-    void putPixel(Index px, Index py, QRgb rgb)
+    uchar addColour(Colour colour);
+
+    void putPixel(Index px, Index py, uchar index)
     {
         if (px >= 0 && py >= 0 && px < width_ && py < height_)
-            storePixel(py * width_ + px, rgb);
+            pixels_[py * stride_ + px] = index;
     }
 
     Index width_;
     Index height_;
-    QRgb *pixels_; // owned by image_
+    Index stride_; // bytes a row, a multiple of 4 as QImage wants
+    uchar *pixels_; // owned by image_
     QImage image_;
     double twipsPerPixel_;
     double pixelsPerTwip_;
     bool edgesAreFloats_;
     double widthTwips_;
     double heightTwips_;
-    QRgb background_;
-    // Indices of the stores since the last clear, as 32-bit numbers: a
-    // store to them cannot alias the sizes and pointers above.
-    std::unique_ptr<std::uint32_t[]> drawn_;
-    std::uint32_t *drawnEnd_;
-    std::uint32_t *drawnLimit_;
-    Index lastDrawn_ = -1;
-    bool drawnEverywhere_ = false;
+    Colour lastColour_ = ~Colour(0);
+    uchar lastIndex_ = 0;
 };
 
 } // namespace plot

@@ -8,13 +8,11 @@
 
 namespace plot {
 
-std::int16_t snrFromBarValue(int barValue)
+std::int16_t settingOf(int shownValue)
 {
-    const int negated = -barValue;
-    if (negated < std::numeric_limits<std::int16_t>::min()
-        || negated > std::numeric_limits<std::int16_t>::max())
+    if (shownValue < std::numeric_limits<std::int16_t>::min() || shownValue > std::numeric_limits<std::int16_t>::max())
         throw model::ArithmeticFault(model::ArithmeticFault::Kind::Overflow);
-    return std::int16_t(negated);
+    return std::int16_t(shownValue);
 }
 
 QString decimalText(std::int16_t value)

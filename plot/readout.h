@@ -7,10 +7,10 @@
 
 namespace plot {
 
-// Signal-to-noise setting from the vertical bar: its value negated as a
-// 16-bit integer. Throws model::ArithmeticFault (overflow) for -32768,
-// whose negation does not fit.
-std::int16_t snrFromBarValue(int barValue);
+// A setting as a bar shows it, as the 16-bit integer the model takes.
+// Throws model::ArithmeticFault (overflow) when it does not fit: 32768, the
+// negation of the lowest value a 16-bit bar can hold.
+std::int16_t settingOf(int shownValue);
 
 // Shortest decimal form: "0", "25", "-40".
 QString decimalText(std::int16_t value);

@@ -20,6 +20,11 @@ inline constexpr double kOriginY = 3300;
 inline constexpr double kTwipsPerUnit = 3200;
 // Lags handed to the model at once; it checks each run for faults once.
 inline constexpr std::size_t kRunLength = 2000;
+
+// Where the curve puts a lag and a correlation value, in twips: computed
+// in double precision, then rounded to float.
+inline float xOf(double lagUs) { return float(kTwipsPerMicrosecond * lagUs + kOriginX); }
+inline float yOf(double value) { return float(kOriginY - kTwipsPerUnit * value); }
 } // namespace trace
 
 // Calls visit(lag, value) for every traced lag, 0.0001 to 299.9901
@@ -52,18 +57,20 @@ void traceValues(std::int16_t delayUs, double gain, Visit &&visit)
     }
 }
 
+// Nothing to do with a traced value when only the picture is wanted.
+struct IgnoreValues {
+    void operator()(double, double) const {}
+};
+
 // Plots the correlation curve for lags 0..300 microseconds, one magenta
-// point every 0.01 microseconds. Throws model::ArithmeticFault on a fault.
-// A template so that a concrete surface's setPoint is called directly, not
-// through the virtual table, 30,000 times a tick.
-template <typename Surface>
-void traceCurve(Surface &surface, std::int16_t delayUs, double gain)
+// point every 0.01 microseconds, and hands each traced value to values.
+// Throws model::ArithmeticFault on a fault.
+template <typename Values = IgnoreValues>
+void traceCurve(DrawingSurface auto &surface, std::int16_t delayUs, double gain, Values &&values = {})
 {
-    using namespace trace;
-    traceValues(delayUs, gain, [&surface](double lag, double value) {
-        const auto x = float(kTwipsPerMicrosecond * lag + kOriginX);
-        const auto y = float(kOriginY - kTwipsPerUnit * value);
-        surface.setPoint(x, y, kMagenta);
+    traceValues(delayUs, gain, [&surface, &values](double lag, double value) {
+        surface.setPoint(trace::xOf(lag), trace::yOf(value), kMagenta);
+        values(lag, value);
     });
 }
 

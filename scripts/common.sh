@@ -3,17 +3,27 @@ set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Everything the build, the tests and the benchmarks need, as Debian packages.
-PACKAGES=(
+# What building the program and opening its window need, as Debian
+# packages: the toolkit and its X11 and Wayland plugins, the fonts, and
+# rsvg-convert for the window's icon. libxkbcommon-dev is what Qt's CMake
+# files look for; without it configuring says "Could NOT find XKB".
+RUN_PACKAGES=(
     build-essential cmake pkg-config
-    qt6-base-dev libgl-dev libx11-dev
-    libbenchmark-dev
-    fontconfig fonts-liberation2 fonts-dejavu-core
+    qt6-base-dev libgl-dev libxkbcommon-dev libxcb1-dev
+    qt6-qpa-plugins qt6-wayland qt6-translations-l10n
+    fontconfig fonts-liberation2
+    librsvg2-bin
+)
+
+# What the tests and the benchmarks need besides: an X server and the
+# tools that drive it, the accessibility bus, the package checkers.
+TEST_PACKAGES=(
+    "${RUN_PACKAGES[@]}"
+    libx11-dev libbenchmark-dev fonts-dejavu-core
     xvfb xauth xdotool imagemagick x11-utils
     desktop-file-utils dpkg-dev file bc procps
-    qt6-qpa-plugins qt6-translations-l10n
     dbus at-spi2-core python3-pyatspi
-    lintian appstream hyperfine librsvg2-bin
+    lintian appstream hyperfine
 )
 
 die() {
@@ -31,9 +41,10 @@ as_root() {
     fi
 }
 
+# install_packages PACKAGE...: installs those that are not installed yet.
 install_packages() {
     local missing=() pkg
-    for pkg in "${PACKAGES[@]}"; do
+    for pkg in "$@"; do
         [ "$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null)" = "install ok installed" ] \
             || missing+=("$pkg")
     done

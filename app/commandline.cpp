@@ -1,0 +1,197 @@
+#include "commandline.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+namespace {
+
+struct Setting {
+    const char *name;
+    int minimum, maximum;
+};
+
+// The bars' ranges: what one tick of the window can be asked to compute.
+constexpr Setting kSnr{"snr", -40, 40};
+constexpr Setting kDelay{"delay", 0, 300};
+
+CommandLine refuse(const QString &why)
+{
+    CommandLine refused;
+    refused.action = CommandLine::Action::Refuse;
+    refused.refusal = why;
+    return refused;
+}
+
+// An option as the user typed it, for messages: "-qwindowtitle", "--snr".
+QString asTyped(const QStringList &arguments, const QString &name)
+{
+    for (const QString &argument : arguments) {
+        const QString option = argument.section(u'=', 0, 0);
+        if (option == u'-' + name || option == QLatin1String("--") + name)
+            return option;
+    }
+    return QLatin1String("--") + name;
+}
+
+QString parseError(const QCommandLineParser &parser, const QStringList &arguments)
+{
+    if (!parser.unknownOptionNames().isEmpty())
+        return QStringLiteral("opzione sconosciuta '%1'")
+            .arg(asTyped(arguments, parser.unknownOptionNames().constFirst()));
+    // The parser's other errors name the option in quotes.
+    static const QRegularExpression quoted(QStringLiteral("'([^']*)'"));
+    const QString error = parser.errorText();
+    QString name = quoted.match(error).captured(1);
+    while (name.startsWith(u'-'))
+        name.remove(0, 1);
+    const QString option = asTyped(arguments, name);
+    if (error.startsWith(QLatin1String("Missing value")))
+        return QStringLiteral("manca il valore dopo '%1'").arg(option);
+    if (error.startsWith(QLatin1String("Unexpected value")))
+        return QStringLiteral("'%1' non vuole un valore").arg(option);
+    return error;
+}
+
+// Digits with an optional sign, within the setting's range.
+std::optional<std::int16_t> settingValue(const QString &text, const Setting &setting)
+{
+    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]{1,9}$"));
+    if (!integer.match(text).hasMatch())
+        return std::nullopt;
+    const int value = text.toInt();
+    if (value < setting.minimum || value > setting.maximum)
+        return std::nullopt;
+    return std::int16_t(value);
+}
+
+} // namespace
+
+QStringList CommandLine::arguments(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+int CommandLine::answer() const
+{
+    switch (action) {
+    case Action::Help:
+        std::fputs(helpText().toUtf8().constData(), stdout);
+        return EXIT_SUCCESS;
+    case Action::Version:
+        std::fputs(versionText().toUtf8().constData(), stdout);
+        return EXIT_SUCCESS;
+    case Action::Refuse:
+        std::fprintf(stderr, "correlator: %s; vedere 'correlator --help'.\n", qUtf8Printable(refusal));
+        return 2;
+    case Action::Window:
+    case Action::Export:
+        break;
+    }
+    return EXIT_FAILURE;
+}
+
+CommandLine CommandLine::parse(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption snr(QString::fromLatin1(kSnr.name), QString(), QStringLiteral("DB"));
+    const QCommandLineOption delay(QString::fromLatin1(kDelay.name), QString(), QStringLiteral("US"));
+    const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("FILE"));
+    parser.addOptions({help, version, snr, delay, output});
+
+    if (!parser.parse(QStringList{QStringLiteral("correlator")} + arguments))
+        return refuse(parseError(parser, arguments));
+    if (!parser.positionalArguments().isEmpty())
+        return refuse(QStringLiteral("argomento non previsto '%1'").arg(parser.positionalArguments().constFirst()));
+
+    CommandLine command;
+    if (parser.isSet(help)) {
+        command.action = Action::Help;
+        return command;
+    }
+    if (parser.isSet(version)) {
+        command.action = Action::Version;
+        return command;
+    }
+    for (const QCommandLineOption *option : {&snr, &delay, &output})
+        if (parser.values(*option).size() > 1)
+            return refuse(QStringLiteral("'%1' è dato più volte").arg(asTyped(arguments, option->names().constFirst())));
+
+    if (!parser.isSet(output)) {
+        if (parser.isSet(snr) || parser.isSet(delay))
+            return refuse(QStringLiteral("--snr e --delay valgono solo con --output FILE"));
+        return command;
+    }
+
+    command.action = Action::Export;
+    const std::pair<const QCommandLineOption *, const Setting *> settings[] = {{&snr, &kSnr}, {&delay, &kDelay}};
+    for (const auto &[option, setting] : settings) {
+        if (!parser.isSet(*option))
+            continue;
+        const QString text = parser.value(*option);
+        const std::optional<std::int16_t> value = settingValue(text, *setting);
+        if (!value)
+            return refuse(QStringLiteral("%1 vuole un numero intero da %2 a %3, non '%4'")
+                              .arg(asTyped(arguments, option->names().constFirst()))
+                              .arg(setting->minimum)
+                              .arg(setting->maximum)
+                              .arg(text));
+        (setting == &kSnr ? command.snrDb : command.delayUs) = *value;
+    }
+
+    command.output = parser.value(output);
+    const QString suffix = QFileInfo(command.output).suffix().toLower();
+    if (command.output.isEmpty())
+        return refuse(QStringLiteral("manca il nome del file dopo --output"));
+    if (suffix == QLatin1String("png"))
+        command.format = Format::Png;
+    else if (suffix == QLatin1String("csv"))
+        command.format = Format::Csv;
+    else
+        return refuse(QStringLiteral("'%1' non finisce in .png o .csv, i formati che correlator scrive")
+                          .arg(command.output));
+    return command;
+}
+
+QString CommandLine::versionText()
+{
+    return QStringLiteral("correlator " CORRELATOR_VERSION "\n");
+}
+
+QString CommandLine::helpText()
+{
+    return QStringLiteral(
+        "Uso: correlator [--snr DB] [--delay US] [--output FILE]\n"
+        "\n"
+        "Mostra l'uscita di un correlatore a clipping alimentato con due copie\n"
+        "rumorose di uno stesso segnale a banda limitata, al variare del ritardo\n"
+        "tra le due. Senza argomenti apre la finestra.\n"
+        "\n"
+        "  -h, --help        mostra questo aiuto ed esce\n"
+        "  -v, --version     mostra la versione ed esce\n"
+        "      --output FILE non apre la finestra: scrive in FILE ciò che la\n"
+        "                    finestra calcola a un tick con le impostazioni date;\n"
+        "                    FILE.png è l'immagine della finestra, FILE.csv i\n"
+        "                    30.000 punti della curva (lag_us,correlation)\n"
+        "      --snr DB      rapporto segnale/rumore in ingresso, intero da -40\n"
+        "                    a 40 dB (0 se omesso); solo con --output\n"
+        "      --delay US    ritardo tra i due segnali, intero da 0 a 300\n"
+        "                    microsecondi (0 se omesso); solo con --output\n"
+        "\n"
+        "Esempi:\n"
+        "  correlator --snr 10 --delay 150 --output curva.png\n"
+        "  correlator --snr -20 --output curva.csv\n"
+        "\n"
+        "Stato di uscita: 0 riuscito, 1 errore (file non scrivibile, display\n"
+        "assente), 2 argomenti non validi.\n");
+}

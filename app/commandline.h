@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+// What the program was asked to do on its command line. With no arguments
+// it opens the window; Qt's own options are not taken.
+struct CommandLine {
+    enum class Action { Window, Help, Version, Export, Refuse };
+    enum class Format { Png, Csv };
+
+    Action action = Action::Window;
+    // Export: the settings one tick of the window would read, and where to.
+    std::int16_t snrDb = 0;
+    std::int16_t delayUs = 0;
+    QString output;
+    Format format = Format::Png;
+    // Refuse: one line saying why, without the program's name.
+    QString refusal;
+
+    // The arguments of main(), without the program's name.
+    static QStringList arguments(int argc, char *argv[]);
+    // arguments without the program's name.
+    static CommandLine parse(const QStringList &arguments);
+    // Help, Version or Refuse: prints what is asked for, or why not, and
+    // returns the program's exit status.
+    int answer() const;
+    static QString helpText();
+    static QString versionText();
+};

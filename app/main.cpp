@@ -1,0 +1,41 @@
+#include "commandline.h"
+#include "export.h"
+#include "failurereport.h"
+#include "form1.h"
+#include "startup.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+int main(int argc, char *argv[])
+{
+    // Read before Qt sees it: Qt's own options are refused, not taken.
+    const CommandLine command = CommandLine::parse(CommandLine::arguments(argc, argv));
+    if (command.action != CommandLine::Action::Window)
+        return command.action == CommandLine::Action::Export ? exportFigure(command, argv[0]) : command.answer();
+    if (!startup::displayConfigured())
+        return EXIT_FAILURE;
+
+    int qtArgc = 1;
+    char *qtArgv[] = {argv[0], nullptr};
+    std::optional<startup::HeldQtMessages> held(std::in_place);
+    QApplication app(qtArgc, qtArgv);
+    held.reset();
+    // The icon on X11; on Wayland the compositor finds it by the desktop file.
+    QApplication::setWindowIcon(startup::windowIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral(CORRELATOR_APP_ID));
+    startup::installQtTranslations();
+
+    std::optional<Form1> form;
+    try {
+        form.emplace();
+    } catch (...) {
+        reportFailure(nullptr, "Form1", std::current_exception());
+        return EXIT_FAILURE;
+    }
+    form->show(); // runs the first repaint, which may fail too
+    return form->hasFailed() ? EXIT_FAILURE : app.exec();
+}

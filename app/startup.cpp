@@ -1,0 +1,124 @@
+#include "startup.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QResource>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTranslator>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// The Debian packages that hold Qt's platform plugins.
+struct PluginPackage {
+    const char *plugin;
+    const char *package;
+};
+
+constexpr PluginPackage kPluginPackages[] = {
+    {"xcb", "qt6-qpa-plugins"},
+    {"offscreen", "qt6-qpa-plugins"},
+    {"minimal", "qt6-qpa-plugins"},
+    {"eglfs", "qt6-qpa-plugins"},
+    {"linuxfb", "qt6-qpa-plugins"},
+    {"wayland", "qt6-wayland"},
+    {"wayland-egl", "qt6-wayland"},
+};
+
+QtMessageHandler passedOn = nullptr;
+std::string heldBack;
+QStringList heldFirstLines;
+
+void hold(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    heldFirstLines << message.section(u'\n', 0, 0);
+    if (type != QtFatalMsg) {
+        heldBack += qFormatLogMessage(type, context, message).toStdString() + '\n';
+        return;
+    }
+    std::fprintf(stderr, "correlator: %s\n", qUtf8Printable(startup::failureLine(heldFirstLines)));
+    _exit(EXIT_FAILURE);
+}
+
+bool isSet(const char *name)
+{
+    const char *value = std::getenv(name);
+    return value && *value;
+}
+
+} // namespace
+
+bool startup::displayConfigured()
+{
+    if (isSet("DISPLAY") || isSet("WAYLAND_DISPLAY") || isSet("QT_QPA_PLATFORM"))
+        return true;
+    std::fputs("correlator: nessun display grafico (DISPLAY e WAYLAND_DISPLAY non sono impostati); "
+               "avviare il programma da una sessione grafica X11 o Wayland.\n",
+               stderr);
+    return false;
+}
+
+QString startup::failureLine(const QStringList &qtMessages)
+{
+    static const QRegularExpression missingPlugin(QStringLiteral("Could not find the Qt platform plugin \"([^\"]*)\""));
+    // Qt's reason is its first line, past its notes on plugins it could not
+    // find; its last, fatal line only sums up.
+    QString reason;
+    QString package;
+    for (qsizetype i = 0; i < qtMessages.size(); ++i) {
+        const QRegularExpressionMatch missing = missingPlugin.match(qtMessages[i]);
+        if (!missing.hasMatch()) {
+            if (reason.isEmpty() && i + 1 < qtMessages.size())
+                reason = qtMessages[i];
+            continue;
+        }
+        for (const PluginPackage &known : kPluginPackages)
+            if (package.isEmpty() && missing.captured(1) == QLatin1String(known.plugin))
+                package = QString::fromLatin1(known.package);
+    }
+    if (reason.isEmpty())
+        reason = qtMessages.value(0, QStringLiteral("motivo sconosciuto"));
+    QString line = QStringLiteral("impossibile aprire la finestra: %1").arg(reason.trimmed());
+    if (!package.isEmpty())
+        line += QStringLiteral(" (installare il pacchetto %1)").arg(package);
+    return line;
+}
+
+startup::HeldQtMessages::HeldQtMessages()
+{
+    heldBack.clear();
+    heldFirstLines.clear();
+    passedOn = qInstallMessageHandler(hold);
+}
+
+startup::HeldQtMessages::~HeldQtMessages()
+{
+    qInstallMessageHandler(passedOn);
+    std::fputs(heldBack.c_str(), stderr);
+}
+
+QIcon startup::windowIcon()
+{
+    constexpr int kSide = 64;
+    const QByteArray pixels = QResource(QStringLiteral(":/icons/correlator.argb32")).uncompressedData();
+    if (pixels.size() != kSide * kSide * 4)
+        return {};
+    const QImage image(reinterpret_cast<const uchar *>(pixels.constData()), kSide, kSide,
+                       QImage::Format_ARGB32_Premultiplied);
+    return QIcon(QPixmap::fromImage(image));
+}
+
+void startup::installQtTranslations()
+{
+    static QTranslator translator;
+    if (translator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&translator);
+}

@@ -1,0 +1,66 @@
+// One tick of the window: everything it draws and writes for two settings.
+#pragma once
+
+#include "drawingsurface.h"
+#include "frame.h"
+#include "readout.h"
+#include "trace.h"
+
+#include "correlation.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <span>
+
+namespace plot {
+
+struct Settings {
+    std::int16_t snrDb = 0;
+    std::int16_t delayUs = 0;
+};
+
+enum class Readout { Snr, Delay, ZeroLag };
+
+// Everything a tick draws lies left of and above this corner, in twips: the
+// frame ends at (9300, 6500), and a simulated square reaches half its side
+// past its centre, which is at most at (9290.8, 6500).
+inline constexpr double kDrawingRight = 9330;
+inline constexpr double kDrawingBottom = 6540;
+
+// Simulated estimates are drawn at lags 0, 5, 10, ... microseconds.
+inline constexpr double kSimulatedLagStepUs = 5;
+// A simulated estimate is a filled square 5 pixels wide at 96 dpi.
+inline constexpr float kSimulatedHalfSide = 2.5f * 15;
+
+// The simulated estimates as blue squares, centred where the curve puts
+// their lag and value, over whatever is drawn.
+void drawSimulated(DrawingSurface auto &surface, std::span<const double> simulated)
+{
+    for (std::size_t k = 0; k < simulated.size(); ++k) {
+        const float x = trace::xOf(double(k) * kSimulatedLagStepUs);
+        const float y = trace::yOf(simulated[k]);
+        surface.fillRect(x - kSimulatedHalfSide, y - kSimulatedHalfSide, x + kSimulatedHalfSide,
+                         y + kSimulatedHalfSide, kBlue);
+    }
+}
+
+// In this order: the frame, the two setting readouts, the curve, the
+// simulated estimates over it, and last the zero-lag readout.
+// show(Readout, QString) gets each readout's text as soon as it is known,
+// so a fault in the trace leaves the readouts written before it; values
+// gets every traced (lag, value). Throws model::ArithmeticFault on a fault.
+template <typename Show, typename Values = IgnoreValues>
+void tick(DrawingSurface auto &surface, Settings settings, std::span<const double> simulated,
+          const QString &decimalSeparator, Show &&show, Values &&values = {})
+{
+    drawFrame(surface);
+    show(Readout::Snr, decimalText(settings.snrDb));
+    show(Readout::Delay, decimalText(settings.delayUs));
+    const double gain = model::correlationGain(settings.snrDb);
+    traceCurve(surface, settings.delayUs, gain, values);
+    drawSimulated(surface, simulated);
+    show(Readout::ZeroLag, zeroLagText(model::zeroLagValue(gain), decimalSeparator));
+}
+
+} // namespace plot

@@ -1,0 +1,349 @@
+// The real program in a real X server: started, looked at, driven with
+// xdotool and closed as a window manager or another client would.
+//
+// Nothing here passes or fails on how fast the program is. Where a check
+// races the one-second tick (a bare frame before it, a bar that waits for
+// it) a lost race is told apart from a fault and the step is tried again.
+#include "correlation.h"
+#include "curveextent.h"
+#include "xwindow.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+constexpr int kTickMs = 1000;
+constexpr int kPatienceMs = 20000; // for what must come, however busy the machine
+constexpr int kAttempts = 5;       // for races against the tick
+
+// Boxes in pixels at 96 dpi.
+const QRect kPlot(6, 6, 615, 428);
+const QRect kLabel9(112, 592, 65, 25);
+const QRect kLabel3(408, 488, 35, 28);
+const QRect kLabel14(584, 528, 60, 24);
+const QRect kVScroll1(336, 528, 57, 161);
+const QPoint kHScrollRightArrow(48 + 177 - 6, 536 + 16);
+const QPoint kVScrollTopArrow(336 + 28, 528 + 6);
+
+// The topmost row of the peak for a zero-lag value.
+double peakRow(double zeroLag) { return (3300 - 3200 * zeroLag) / kTwipsPerPixel; }
+double peakColumn(int delay) { return (100 + 30.636 * delay) / kTwipsPerPixel; }
+
+bool isBlack(const QImage &image, int x, int y) { return (image.pixel(x, y) & 0xffffff) == 0; }
+
+// Black, or covered by the curve where it crosses a line of the frame.
+bool isFrameInk(const QImage &image, int x, int y)
+{
+    const QRgb rgb = image.pixel(x, y) & 0xffffff;
+    return rgb == 0 || rgb == 0xff00ff;
+}
+
+bool uniform(const QImage &image, const QRect &box)
+{
+    const QRgb first = image.pixel(box.topLeft());
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            if (image.pixel(x, y) != first)
+                return false;
+    return true;
+}
+
+bool hasFrame(const QImage &image)
+{
+    if (image.width() <= 620 || image.height() <= 433)
+        return false;
+    for (int x = 6; x <= 620; ++x)
+        if (!isFrameInk(image, x, 220))
+            return false;
+    for (int y = 6; y <= 433; ++y)
+        if (!isFrameInk(image, 6, y))
+            return false;
+    return isBlack(image, 620, 433) && isBlack(image, 618, 28) && !isBlack(image, 619, 28);
+}
+
+bool hasCurve(const QImage &image) { return curveExtent(image).count > 0; }
+
+} // namespace
+
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void opensWithTheBareFrame();
+    void firstTickDrawsTheCurve();
+    void barsTakeEffectAtTheNextTick();
+    void repaintRequestErasesTheCurve();
+    void closingEndsTheProgram_data();
+    void closingEndsTheProgram();
+
+private:
+    // Starts the program and waits for its window.
+    void launch();
+    void stop();
+    // Runs a tool against the test's display; its output, or empty when it
+    // fails (quietly if quiet is set).
+    QByteArray run(const QString &program, const QStringList &arguments, bool quiet = false);
+    QImage shot() const { return x->grab(window); }
+    // Looks until a picture satisfies the predicate; returns it, or a null
+    // image once patience runs out.
+    template <typename Predicate>
+    QImage waitForShot(Predicate &&predicate, int patienceMs = kPatienceMs);
+    void click(QPoint at, int times);
+
+    QString correlator;
+    QProcess xvfb;
+    QProcess app;
+    QByteArray display;
+    std::unique_ptr<XConnection> x;
+    unsigned long window = 0;
+    QElapsedTimer sinceLaunch;
+    QImage lastTraced;
+};
+
+QByteArray TestEndToEnd::run(const QString &program, const QStringList &arguments, bool quiet)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", QString::fromLatin1(display));
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    if (!process.waitForFinished(kPatienceMs) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0) {
+        if (!quiet)
+            qWarning("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(' ')),
+                     process.readAllStandardError().constData());
+        return {};
+    }
+    return process.readAllStandardOutput();
+}
+
+template <typename Predicate>
+QImage TestEndToEnd::waitForShot(Predicate &&predicate, int patienceMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < patienceMs) {
+        const QImage image = shot();
+        if (!image.isNull() && predicate(image))
+            return image;
+        QTest::qWait(2);
+    }
+    return {};
+}
+
+void TestEndToEnd::click(QPoint at, int times)
+{
+    run("xdotool", {"mousemove", "--window", QString::number(window), QString::number(at.x()),
+                    QString::number(at.y()), "click", "--repeat", QString::number(times), "--delay", "15", "1"});
+}
+
+void TestEndToEnd::initTestCase()
+{
+    correlator = qEnvironmentVariable("CORRELATOR");
+    QVERIFY2(QFile::exists(correlator), "CORRELATOR must name the program to test");
+    for (const char *tool : {"Xvfb", "xdotool"}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty()) {
+            if (qEnvironmentVariableIsSet("CI"))
+                QFAIL(qPrintable(QStringLiteral("%1 is missing on CI").arg(tool)));
+            QSKIP(qPrintable(QStringLiteral("%1 is not installed (scripts/test installs it)").arg(tool)));
+        }
+    }
+
+    xvfb.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // -noreset: an X server resets when its last client leaves and refuses
+    // connections meanwhile, which would race the program against xdotool.
+    xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"});
+    QVERIFY2(xvfb.waitForStarted(kPatienceMs), "Xvfb did not start");
+    QTRY_VERIFY_WITH_TIMEOUT(xvfb.canReadLine(), kPatienceMs);
+    display = ":" + xvfb.readLine().trimmed();
+    QTRY_VERIFY2_WITH_TIMEOUT((x = std::make_unique<XConnection>(display))->isOpen(),
+                              "the X server does not take connections", kPatienceMs);
+}
+
+void TestEndToEnd::launch()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", QString::fromLatin1(display));
+    env.insert("LC_ALL", "C");
+    env.remove("QT_QPA_PLATFORM");
+    env.remove("WAYLAND_DISPLAY");
+    app.setProcessEnvironment(env);
+    app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sinceLaunch.start();
+    app.start(correlator, {});
+    QVERIFY2(app.waitForStarted(kPatienceMs), "correlator did not start");
+
+    const QString pid = QString::number(app.processId());
+    QByteArray found;
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        !(found = run("xdotool", {"search", "--onlyvisible", "--pid", pid, "--name", "^Form1$"}, true)).isEmpty(),
+        qPrintable(QStringLiteral("no window on %1; correlator %2")
+                       .arg(QString::fromLatin1(display), app.state() == QProcess::Running ? "running" : "gone")),
+        kPatienceMs);
+    window = found.split('\n').value(0).toULong();
+}
+
+void TestEndToEnd::stop()
+{
+    if (app.state() != QProcess::NotRunning) {
+        app.terminate();
+        if (!app.waitForFinished(kPatienceMs)) {
+            app.kill();
+            app.waitForFinished(kPatienceMs);
+        }
+    }
+}
+
+void TestEndToEnd::cleanupTestCase()
+{
+    stop();
+    x.reset();
+    // Terminated rather than killed, so that Xvfb removes its lock and socket.
+    xvfb.terminate();
+    if (!xvfb.waitForFinished(kPatienceMs))
+        xvfb.kill();
+}
+
+// The first picture is the bare frame with empty readouts. The first tick
+// comes a second after the window is made, so a curve seen sooner than a
+// second after launch is a fault; one seen later only means this machine
+// was too busy to look in time, and the program is started again.
+void TestEndToEnd::opensWithTheBareFrame()
+{
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        launch();
+        const QImage first = waitForShot(hasFrame);
+        const qint64 seenMs = sinceLaunch.elapsed();
+        QVERIFY2(!first.isNull(), "no frame on screen");
+        qInfo("first frame seen %lld ms after launch", seenMs);
+        if (hasCurve(first)) {
+            QVERIFY2(seenMs >= kTickMs, "a curve before the first tick could have come");
+            stop();
+            continue;
+        }
+        QCOMPARE(QString::fromUtf8(run("xdotool", {"getwindowname", QString::number(window)}).trimmed()),
+                 QString("Form1"));
+        // The whole layout, 761 x 689 pixels, fits in the initial client area.
+        QVERIFY(first.width() >= 761 && first.height() >= 689);
+        QVERIFY(uniform(first, kLabel9));
+        QVERIFY(uniform(first, kLabel3));
+        QVERIFY(uniform(first, kLabel14));
+        return;
+    }
+    QFAIL("the first tick came before every look at the first frame");
+}
+
+void TestEndToEnd::firstTickDrawsTheCurve()
+{
+    lastTraced = waitForShot(hasCurve);
+    QVERIFY2(!lastTraced.isNull(), "no curve");
+    QVERIFY(hasFrame(lastTraced));
+    const CurveExtent curve = curveExtent(lastTraced);
+    QVERIFY2(std::abs(curve.top.x() - peakColumn(0)) <= 1.5, qPrintable(QString::number(curve.top.x())));
+    QVERIFY2(std::abs(curve.top.y() - peakRow(0.3335)) <= 1, qPrintable(QString::number(curve.top.y())));
+    QVERIFY(!uniform(lastTraced, kLabel9));
+    QVERIFY(!uniform(lastTraced, kLabel14));
+}
+
+// Moving a bar changes nothing in the plot or the readouts until the next
+// tick. Once the signal-to-noise bar shows its click, the program has
+// handled that and the delay bar's click before it; if the plot then
+// differs, a tick came in between, and the step is tried again.
+void TestEndToEnd::barsTakeEffectAtTheNextTick()
+{
+    int snr = 0;
+    int delay = 0;
+    bool waited = false;
+    for (int attempt = 1; attempt <= kAttempts && !waited; ++attempt) {
+        const QImage before = shot();
+        click(kHScrollRightArrow, 1); // one microsecond more
+        click(kVScrollTopArrow, 1);   // one dB more
+        delay += 1;
+        snr += 1;
+        const QImage handled = waitForShot([&](const QImage &image) {
+            return image.copy(kVScroll1) != before.copy(kVScroll1);
+        });
+        QVERIFY2(!handled.isNull(), "the signal-to-noise bar did not move");
+        waited = handled.copy(kPlot) == lastTraced.copy(kPlot) && handled.copy(kLabel3) == lastTraced.copy(kLabel3)
+                 && handled.copy(kLabel9) == lastTraced.copy(kLabel9)
+                 && handled.copy(kLabel14) == lastTraced.copy(kLabel14);
+        if (!waited) // a tick came: this is what the screen shows from now on
+            lastTraced = waitForShot(hasCurve);
+    }
+    QVERIFY2(waited, "every change of a bar showed before a tick could have come");
+
+    click(kVScrollTopArrow, 10 - snr);
+    click(kHScrollRightArrow, 5 - delay);
+    const double zeroLag = model::zeroLagValue(model::correlationGain(10));
+    const QImage moved = waitForShot([&](const QImage &image) {
+        const CurveExtent curve = curveExtent(image);
+        return curve.count > 0 && std::abs(curve.top.y() - peakRow(zeroLag)) <= 1
+               && std::abs(curve.top.x() - peakColumn(5)) <= 1.5;
+    });
+    QVERIFY2(!moved.isNull(), "the curve did not follow the bars to 10 dB and 5 microseconds");
+    QVERIFY(moved.copy(kLabel9) != lastTraced.copy(kLabel9));
+    QVERIFY(moved.copy(kLabel14) != lastTraced.copy(kLabel14));
+    QVERIFY(moved.copy(kLabel3) != lastTraced.copy(kLabel3));
+    lastTraced = moved;
+}
+
+// A repaint request from the window system erases the curve and keeps the
+// readouts; the next tick draws the same curve again. A tick that comes
+// between the request and the look hides the bare frame: try again.
+void TestEndToEnd::repaintRequestErasesTheCurve()
+{
+    const QString id = QString::number(window);
+    QImage bare;
+    for (int attempt = 1; attempt <= kAttempts && bare.isNull(); ++attempt) {
+        run("xdotool", {"windowunmap", "--sync", id});
+        run("xdotool", {"windowmap", "--sync", id});
+        const QImage first = waitForShot(hasFrame);
+        QVERIFY2(!first.isNull(), "no frame after the window came back");
+        if (!hasCurve(first))
+            bare = first;
+    }
+    QVERIFY2(!bare.isNull(), "the curve was there at every look after a repaint request");
+    QCOMPARE(bare.copy(kLabel9), lastTraced.copy(kLabel9));
+    QCOMPARE(bare.copy(kLabel14), lastTraced.copy(kLabel14));
+
+    const QImage back = waitForShot(hasCurve);
+    QVERIFY2(!back.isNull(), "the curve did not come back");
+    QCOMPARE(back.copy(kPlot), lastTraced.copy(kPlot));
+}
+
+void TestEndToEnd::closingEndsTheProgram_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("closed by the window manager") << "WM_DELETE_WINDOW";
+    QTest::newRow("destroyed by another client") << "xdotool windowclose";
+}
+
+// The program lives exactly as long as its window, and ends with status 0.
+void TestEndToEnd::closingEndsTheProgram()
+{
+    QFETCH(QString, how);
+    if (app.state() == QProcess::NotRunning)
+        launch();
+    QVERIFY(!waitForShot(hasFrame).isNull());
+    if (how == "WM_DELETE_WINDOW") {
+        QString error;
+        QVERIFY2(x->sendWmDeleteWindow(window, &error), qPrintable(error));
+    } else {
+        run("xdotool", {"windowclose", QString::number(window)});
+    }
+    QVERIFY2(app.waitForFinished(kPatienceMs), "still running after its window went");
+    QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(app.exitCode(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+#include "tst_e2e.moc"

@@ -1,0 +1,340 @@
+#include "form1.h"
+
+#include "accessibility.h"
+#include "destroyedwatch.h"
+#include "failurereport.h"
+#include "imagesurface.h"
+#include "scrollbar.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLocale>
+#include <QPainter>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+constexpr double kTwipsPerInch = 1440;
+constexpr int kTimerPeriodMs = 1000;
+
+// The layout reaches 11415 x 10335 twips; open with a small margin beyond.
+constexpr int kInitialClientWidth = 11415 + 120;
+constexpr int kInitialClientHeight = 10335 + 120;
+
+constexpr double kCaptionPoints = 13.5;
+constexpr double kLargeCaptionPoints = 18;
+
+enum class Kind { HorizontalBar, VerticalBar, Timer, Label };
+enum class TextLayout { None, FixedBox, FixedBoxRight, AutoSize };
+
+struct Bar {
+    int minimum, maximum;
+    bool shownNegated; // the window shows the value with the opposite sign
+};
+
+struct Control {
+    const char *name;
+    Kind kind;
+    QLabel *Form1::*label; // where a label is kept; null for Label13's array
+    int index;             // Label13's index, otherwise -1
+    int left, top, width, height; // twips
+    const char *text;
+    TextLayout layout;
+    double points;
+    Bar bar;
+};
+
+// What a screen reader says with a readout's number: its caption before it
+// and its unit after it.
+struct ReadoutWords {
+    plot::Readout readout;
+    QLabel *Form1::*label;
+    QLabel *Form1::*caption;
+    QLabel *Form1::*unit;
+};
+
+// "MS Sans Serif" where it exists; otherwise Liberation Sans, which has the
+// same metrics as the Windows sans serif; otherwise whatever sans serif
+// fontconfig offers. A list rather than asking the font database which
+// family exists: each such question costs fontconfig a full substitution,
+// as long as the rest of start-up together.
+QFont captionFont(double points)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setWeight(QFont::Bold);
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    font.setPointSizeF(points);
+    return font;
+}
+
+// An auto-size label keeps its left and top edges and takes its text's size.
+void setCaption(QLabel *label, const QString &text)
+{
+    label->setText(text);
+    if (label->property("autoSize").toBool())
+        label->adjustSize();
+}
+
+bool outOfMemory(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::bad_alloc &) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace
+
+// A friend of Form1, so that its rows can name the private controls.
+struct ControlTable {
+    // Every control of the window, in creation order.
+    static constexpr Control kControls[] = {
+        {"HScroll1", Kind::HorizontalBar, nullptr, -1, 720, 8040, 2655, 495, nullptr, TextLayout::None, 0, {0, 300, false}},
+        {"Timer1", Kind::Timer, nullptr, -1, 0, 0, 0, 0, nullptr, TextLayout::None, 0, {}},
+        {"VScroll1", Kind::VerticalBar, nullptr, -1, 5040, 7920, 855, 2415, nullptr, TextLayout::None, 0, {-40, 40, true}},
+        {"Label15", Kind::Label, &Form1::Label15, -1, 7560, 7920, 975, 495, "C (0) =", TextLayout::FixedBox, kCaptionPoints, {}},
+        {"Label14", Kind::Label, &Form1::Label14, -1, 8760, 7920, 105, 360, "", TextLayout::AutoSize, kCaptionPoints, {}},
+        {"Label13", Kind::Label, nullptr, 1, 9600, 6240, 945, 360, "- C (r*)", TextLayout::AutoSize, kCaptionPoints, {}},
+        {"Label13", Kind::Label, nullptr, 0, 9600, 0, 1020, 360, "+ C (r*)", TextLayout::AutoSize, kCaptionPoints, {}},
+        {"Label12", Kind::Label, &Form1::Label12, -1, 6720, 7320, 615, 375, "dB", TextLayout::FixedBox, kCaptionPoints, {}},
+        {"Label11", Kind::Label, &Form1::Label11, -1, 2880, 8880, 1425, 360, "microSec.", TextLayout::AutoSize, kCaptionPoints, {}},
+        {"Label10", Kind::Label, &Form1::Label10, -1, 8880, 6720, 2010, 360, "300 microSec.", TextLayout::AutoSize, kCaptionPoints, {}},
+        {"Label1", Kind::Label, &Form1::Label1, -1, 0, 6480, 375, 375, "0", TextLayout::FixedBox, kCaptionPoints, {}},
+        {"Label9", Kind::Label, &Form1::Label9, -1, 1680, 8880, 975, 375, "", TextLayout::FixedBoxRight, kCaptionPoints, {}},
+        {"Label8", Kind::Label, &Form1::Label8, -1, 600, 7320, 3330, 360, "Ritardo tra i due segnali", TextLayout::AutoSize, kCaptionPoints, {}},
+        {"Label7", Kind::Label, &Form1::Label7, -1, 6000, 9840, 615, 495, "-", TextLayout::FixedBox, kLargeCaptionPoints, {}},
+        {"Label6", Kind::Label, &Form1::Label6, -1, 6000, 8040, 495, 375, "+", TextLayout::FixedBox, kCaptionPoints, {}},
+        {"Label5", Kind::Label, &Form1::Label5, -1, 6000, 9000, 615, 495, "0", TextLayout::FixedBox, kCaptionPoints, {}},
+        {"Label4", Kind::Label, &Form1::Label4, -1, 4920, 7320, 885, 360, "(Si/Ni)", TextLayout::AutoSize, kCaptionPoints, {}},
+        {"Label3", Kind::Label, &Form1::Label3, -1, 6120, 7320, 525, 420, "", TextLayout::FixedBoxRight, kCaptionPoints, {}},
+        {"Label2", Kind::Label, &Form1::Label2, -1, 9720, 3120, 1695, 375, " \"r\"", TextLayout::FixedBox, kCaptionPoints, {}},
+    };
+
+    static constexpr ReadoutWords kReadouts[] = {
+        {plot::Readout::Snr, &Form1::Label3, &Form1::Label4, &Form1::Label12},
+        {plot::Readout::Delay, &Form1::Label9, &Form1::Label8, &Form1::Label11},
+        {plot::Readout::ZeroLag, &Form1::Label14, &Form1::Label15, nullptr},
+    };
+};
+
+Form1::Form1(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Form1"));
+    // The layout is fixed in twips from the left, whatever the language.
+    setLayoutDirection(Qt::LeftToRight);
+    accessibility::install();
+    createControls();
+
+    const double twips = twipsPerPixel();
+    // The surface comes with the first repaint, which is the first to need it.
+    resize(qRound(kInitialClientWidth / twips), qRound(kInitialClientHeight / twips));
+
+    HScroll1->setAccessibleName(Label8->text());
+    VScroll1->setAccessibleName(Label4->text());
+    for (const ReadoutWords &words : ControlTable::kReadouts)
+        accessibility::nameReadout(this->*words.label, this->*words.caption, words.unit ? this->*words.unit : nullptr);
+    setTabOrder(VScroll1, HScroll1);
+    VScroll1->setFocus();
+
+    connectHandlers();
+    Timer1->start();
+
+    // Repaint requests of the window system reach the native window; the
+    // widget itself is served from Qt's backing store and would not see them.
+    create();
+    windowHandle()->installEventFilter(this);
+    destroyedWatch_ = std::make_unique<DestroyedWatch>(this);
+    QCoreApplication::instance()->installNativeEventFilter(destroyedWatch_.get());
+}
+
+Form1::~Form1() = default;
+
+double Form1::twipsPerPixel() const
+{
+    return kTwipsPerInch / logicalDpiX();
+}
+
+const QImage &Form1::surfaceImage() const
+{
+    static const QImage none;
+    return surface_ ? surface_->image() : none;
+}
+
+plot::Settings Form1::settings() const
+{
+    return {plot::settingOf(VScroll1->shownValue()), plot::settingOf(HScroll1->shownValue())};
+}
+
+void Form1::setSettings(plot::Settings settings)
+{
+    VScroll1->setShownValue(settings.snrDb);
+    HScroll1->setShownValue(settings.delayUs);
+}
+
+void Form1::createControls()
+{
+    const double twips = twipsPerPixel();
+    const auto px = [twips](int t) { return qRound(t / twips); };
+
+    for (const Control &c : ControlTable::kControls) {
+        const QString name = QString::fromLatin1(c.name);
+        switch (c.kind) {
+        case Kind::Timer:
+            Timer1 = new QTimer(this);
+            Timer1->setObjectName(name);
+            Timer1->setInterval(kTimerPeriodMs);
+            // A coarse timer may stretch a period by 5 %.
+            Timer1->setTimerType(Qt::PreciseTimer);
+            break;
+        case Kind::HorizontalBar:
+        case Kind::VerticalBar: {
+            auto *bar = new ScrollBar(c.kind == Kind::HorizontalBar ? Qt::Horizontal : Qt::Vertical, this);
+            bar->setObjectName(name);
+            bar->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
+            bar->setRange(c.bar.minimum, c.bar.maximum);
+            bar->setShownNegated(c.bar.shownNegated);
+            bar->setValue(0);
+            bar->setSingleStep(1);
+            bar->setPageStep(1);
+            bar->setFocusPolicy(Qt::StrongFocus);
+            (c.kind == Kind::HorizontalBar ? HScroll1 : VScroll1) = bar;
+            break;
+        }
+        case Kind::Label: {
+            auto *label = new QLabel(this);
+            label->setObjectName(name);
+            label->setFont(captionFont(c.points));
+            label->setFocusPolicy(Qt::NoFocus);
+            label->setTextFormat(Qt::PlainText);
+            label->setWordWrap(false);
+            label->setAlignment((c.layout == TextLayout::FixedBoxRight ? Qt::AlignRight : Qt::AlignLeft)
+                                | Qt::AlignTop);
+            label->setProperty("autoSize", c.layout == TextLayout::AutoSize);
+            if (c.index >= 0)
+                label->setProperty("index", c.index);
+            label->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
+            const QString text = QString::fromUtf8(c.text);
+            if (!text.isEmpty())
+                setCaption(label, text);
+            (c.label ? this->*c.label : Label13[std::size_t(c.index)]) = label;
+            break;
+        }
+        }
+    }
+}
+
+void Form1::connectHandlers()
+{
+    connect(Timer1, &QTimer::timeout, this, [this] { runHandler("Timer1_Timer", [this] { Timer1_Timer(); }); });
+    connect(HScroll1, &QScrollBar::valueChanged, this,
+            [this] { runHandler("HScroll1_Change", [this] { HScroll1_Change(); }); });
+}
+
+QLabel *Form1::readoutLabel(plot::Readout readout) const
+{
+    for (const ReadoutWords &words : ControlTable::kReadouts)
+        if (words.readout == readout)
+            return this->*words.label;
+    return nullptr;
+}
+
+// Everything a tick draws, and nothing beyond: the window's background
+// shows past it, however large the window grows.
+void Form1::fitSurfaceToWindow()
+{
+    const qreal ratio = devicePixelRatioF();
+    const double twipsPerDevicePixel = twipsPerPixel() / ratio;
+    const QSize drawing(int(std::ceil(plot::kDrawingRight / twipsPerDevicePixel)),
+                        int(std::ceil(plot::kDrawingBottom / twipsPerDevicePixel)));
+    const QSize pixels = drawing.boundedTo(size() * ratio);
+    if (surface_ && surface_->image().size() == pixels && surface_->image().devicePixelRatio() == ratio)
+        return;
+    surface_ = std::make_unique<plot::ImageSurface>(pixels, twipsPerDevicePixel, palette().color(QPalette::Window),
+                                                    ratio);
+}
+
+void Form1::calcolo()
+{
+    fitSurfaceToWindow();
+    const plot::Settings now = settings();
+    plot::tick(*surface_, now, {}, QLocale::system().decimalPoint(), [this](plot::Readout readout, const QString &text) {
+        QLabel *label = readoutLabel(readout);
+        setCaption(label, text);
+        for (const ReadoutWords &words : ControlTable::kReadouts)
+            if (words.readout == readout)
+                accessibility::nameReadout(label, this->*words.caption, words.unit ? this->*words.unit : nullptr);
+    });
+    update();
+}
+
+void Form1::Form_Paint()
+{
+    fitSurfaceToWindow();
+    plot::drawFrame(*surface_);
+    update();
+}
+
+void Form1::Timer1_Timer()
+{
+    calcolo();
+}
+
+// The new delay is read by the next calcolo; nothing happens now.
+void Form1::HScroll1_Change()
+{
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed())
+        runHandler("Form_Paint", [this] { Form_Paint(); });
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.drawImage(QPoint(0, 0), surfaceImage());
+}
+
+// No exception may cross the event loop: a failing handler ends the program.
+template <typename Handler>
+void Form1::runHandler(const char *name, Handler &&handler)
+{
+    if (failed_)
+        return;
+    try {
+        handler();
+    } catch (...) {
+        failed(name, std::current_exception());
+    }
+}
+
+void Form1::failed(const char *handler, std::exception_ptr error)
+{
+    failed_ = true;
+    Timer1->stop();
+    if (outOfMemory(error))
+        setUpdatesEnabled(false); // nothing more can be drawn: not even tried
+    else
+        update(); // what was drawn before the failure stays visible
+    reportFailure(this, handler, error);
+    // Before exec() has started (the first repaint runs from show()) this
+    // does nothing; main() then sees hasFailed().
+    QCoreApplication::exit(EXIT_FAILURE);
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "tick.h"
+
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class DestroyedWatch;
+class QLabel;
+class QTimer;
+class ScrollBar;
+
+namespace plot {
+class ImageSurface;
+}
+
+// The program's only window: the plot, its annotations, the two settings
+// and the zero-lag readout. It recomputes the curve on every tick of Timer1.
+class Form1 : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // The settings as the bars show them, and setting them as a user would.
+    plot::Settings settings() const;
+    void setSettings(plot::Settings settings);
+
+    // Twips per logical pixel of the window (15 at 96 dpi).
+    double twipsPerPixel() const;
+    // What the plot shows now, in device pixels; it covers what a tick
+    // draws, and the window's background lies beyond it.
+    const QImage &surfaceImage() const;
+
+    // One tick: redraws the plot and writes the readouts.
+    void calcolo();
+
+    // Whether a handler has failed; the program must then end with status 1.
+    bool hasFailed() const { return failed_; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void Form_Paint();
+    void Timer1_Timer();
+    void HScroll1_Change();
+
+    void createControls();
+    void connectHandlers();
+    QLabel *readoutLabel(plot::Readout readout) const;
+    void fitSurfaceToWindow();
+    template <typename Handler>
+    void runHandler(const char *name, Handler &&handler);
+    void failed(const char *handler, std::exception_ptr error);
+
+    ScrollBar *HScroll1 = nullptr;
+    ScrollBar *VScroll1 = nullptr;
+    QTimer *Timer1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *Label5 = nullptr;
+    QLabel *Label6 = nullptr;
+    QLabel *Label7 = nullptr;
+    QLabel *Label8 = nullptr;
+    QLabel *Label9 = nullptr;
+    QLabel *Label10 = nullptr;
+    QLabel *Label11 = nullptr;
+    QLabel *Label12 = nullptr;
+    std::array<QLabel *, 2> Label13{};
+    QLabel *Label14 = nullptr;
+    QLabel *Label15 = nullptr;
+
+    std::unique_ptr<plot::ImageSurface> surface_;
+    std::unique_ptr<DestroyedWatch> destroyedWatch_;
+    bool failed_ = false;
+
+    // The control table names the members it fills.
+    friend struct ControlTable;
+};
