@@ -15,14 +15,17 @@
 
 namespace {
 
-// Runs the program with these arguments and no display; its exit code.
-int runCorrelator(const QStringList &arguments)
+// Runs the program with these arguments and no display, in the environment
+// with these NAME=VALUE set; its exit code.
+int runCorrelator(const QStringList &arguments, const QStringList &set = {})
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(name);
     env.insert("LC_ALL", "C");
+    for (const QString &assignment : set)
+        env.insert(assignment.section('=', 0, 0), assignment.section('=', 1));
     process.setProcessEnvironment(env);
     process.start(qEnvironmentVariable("CORRELATOR"), arguments);
     if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit)
@@ -50,18 +53,25 @@ void TestExport::png_data()
 {
     QTest::addColumn<int>("snrDb");
     QTest::addColumn<int>("delayUs");
-    QTest::newRow("0 dB, no delay") << 0 << 0;
-    QTest::newRow("10 dB, 150 us") << 10 << 150;
-    QTest::newRow("-40 dB, 300 us") << -40 << 300;
+    QTest::addColumn<QStringList>("set"); // in the environment
+    QTest::newRow("0 dB, no delay") << 0 << 0 << QStringList{};
+    QTest::newRow("10 dB, 150 us") << 10 << 150 << QStringList{};
+    QTest::newRow("-40 dB, 300 us") << -40 << 300 << QStringList{};
+    // The figure is the 96-dpi window's, whatever the desktop's scaling.
+    QTest::newRow("QT_SCALE_FACTOR=2") << 10 << 150 << QStringList{"QT_SCALE_FACTOR=2"};
+    QTest::newRow("QT_SCREEN_SCALE_FACTORS=1.5") << 10 << 150 << QStringList{"QT_SCREEN_SCALE_FACTORS=1.5"};
+    QTest::newRow("QT_FONT_DPI=144") << 10 << 150 << QStringList{"QT_FONT_DPI=144"};
 }
 
 void TestExport::png()
 {
     QFETCH(int, snrDb);
     QFETCH(int, delayUs);
+    QFETCH(QStringList, set);
     QTemporaryDir scratch;
     const QString path = scratch.filePath("figure.png");
-    QCOMPARE(runCorrelator({"--snr", QString::number(snrDb), "--delay", QString::number(delayUs), "--output", path}),
+    QCOMPARE(runCorrelator({"--snr", QString::number(snrDb), "--delay", QString::number(delayUs), "--output", path},
+                           set),
              0);
     const QImage exported = QImage(path).convertToFormat(QImage::Format_RGB32);
     QCOMPARE(exported.size(), QSize(769, 697));
