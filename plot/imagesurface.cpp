@@ -93,6 +93,7 @@ ImageSurface::ImageSurface(QSize pixelSize, double twipsPerPixel, QColor backgro
     if (!(twipsPerPixel > 0) || !std::isfinite(twipsPerPixel))
         throw std::invalid_argument("twips per pixel must be a positive number");
     // Index 0 is what a clear leaves; the plot's own colours come next.
+    colours_ = {~Colour(0), kBlack, kMagenta, kBlue};
     image_.setColorTable({background.rgb(), toRgb(kBlack), toRgb(kMagenta), toRgb(kBlue)});
     image_.setDevicePixelRatio(devicePixelRatio);
     clearSurface();
@@ -100,22 +101,21 @@ ImageSurface::ImageSurface(QSize pixelSize, double twipsPerPixel, QColor backgro
 
 uchar ImageSurface::addColour(Colour colour)
 {
-    const QRgb rgb = toRgb(colour);
-    QList<QRgb> table = image_.colorTable();
     // Index 0 is the background, which nothing is drawn in.
-    qsizetype at = table.indexOf(rgb, 1);
-    if (at < 0) {
-        if (table.size() == 256)
+    auto at = std::find(colours_.begin() + 1, colours_.end(), colour);
+    if (at == colours_.end()) {
+        if (colours_.size() == 256)
             throw std::length_error("more than 255 colours on one surface");
-        at = table.size();
-        table.append(rgb);
+        QList<QRgb> table = image_.colorTable();
+        table.append(toRgb(colour));
         image_.setColorTable(table);
+        at = colours_.insert(colours_.end(), colour);
         // A copy of the image that shared the pixels keeps them; these are
         // the image's own now.
         pixels_ = const_cast<uchar *>(image_.constBits());
     }
     lastColour_ = colour;
-    lastIndex_ = uchar(at);
+    lastIndex_ = uchar(at - colours_.begin());
     return lastIndex_;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace plot {
 
@@ -93,6 +94,8 @@ private:
     bool edgesAreFloats_;
     double widthTwips_;
     double heightTwips_;
+    // The colours of the image's table, which are costly to read back.
+    std::vector<Colour> colours_;
     Colour lastColour_ = ~Colour(0);
     uchar lastIndex_ = 0;
 };

@@ -46,7 +46,9 @@ void TestSoak::anHourOfTicks()
     // Settings cycle through 12 pairs, so every picture recurs many times.
     constexpr int kTicks = 3600;
     constexpr int kWarmUp = 100;
-    QHash<int, QByteArray> pictures;
+    // A picture by its hash and readout: a copy a tick would be garbage the
+    // allocator may hold on to, and a growth that is not the program's.
+    QHash<int, std::pair<std::size_t, QString>> pictures;
     long residentAfterWarmUp = 0;
     std::size_t heapAfterWarmUp = 0;
     for (int tick = 0; tick < kTicks; ++tick) {
@@ -58,13 +60,13 @@ void TestSoak::anHourOfTicks()
             QCoreApplication::processEvents();
 
         const QImage &image = form.surfaceImage();
-        const QByteArray picture(reinterpret_cast<const char *>(image.constBits()), image.sizeInBytes());
-        const QByteArray withReadout = picture + label(form, "Label14")->text().toUtf8();
+        const std::pair picture{qHashBits(image.constBits(), std::size_t(image.sizeInBytes())),
+                                label(form, "Label14")->text()};
         auto seen = pictures.find(setting);
         if (seen == pictures.end())
-            pictures.insert(setting, withReadout);
+            pictures.insert(setting, picture);
         else
-            QVERIFY2(*seen == withReadout, qPrintable(QStringLiteral("tick %1 differs").arg(tick)));
+            QVERIFY2(*seen == picture, qPrintable(QStringLiteral("tick %1 differs").arg(tick)));
 
         if (tick == kWarmUp) {
             residentAfterWarmUp = residentKiB();
@@ -76,10 +78,13 @@ void TestSoak::anHourOfTicks()
     const long residentGrowth = residentKiB() - residentAfterWarmUp;
     qInfo("resident growth %ld KiB, heap growth %lld bytes over %d ticks", residentGrowth,
           qlonglong(heapInUse()) - qlonglong(heapAfterWarmUp), kTicks - kWarmUp);
-    QVERIFY2(residentGrowth < 2048, qPrintable(QString::number(residentGrowth)));
-    // Under AddressSanitizer malloc is not glibc's and reports nothing.
-    if (heapAfterWarmUp > 0)
+    // Under AddressSanitizer malloc is not glibc's: it reports nothing, and
+    // what is freed waits in a quarantine of up to 256 MB that the process
+    // keeps resident. There LeakSanitizer watches for leaks instead.
+    if (heapAfterWarmUp > 0) {
+        QVERIFY2(residentGrowth < 2048, qPrintable(QString::number(residentGrowth)));
         QVERIFY(qlonglong(heapInUse()) - qlonglong(heapAfterWarmUp) < 256 * 1024);
+    }
 }
 
 QTEST_MAIN(TestSoak)
