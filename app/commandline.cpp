@@ -4,8 +4,11 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -18,6 +21,9 @@ struct Setting {
 // The bars' ranges: what one tick of the window can be asked to compute.
 constexpr Setting kSnr{"snr", -40, 40};
 constexpr Setting kDelay{"delay", 0, 300};
+
+// An echoed argument is cut to this many characters.
+constexpr qsizetype kShownLength = 40;
 
 CommandLine refuse(const QString &why)
 {
@@ -33,9 +39,9 @@ QString asTyped(const QStringList &arguments, const QString &name)
     for (const QString &argument : arguments) {
         const QString option = argument.section(u'=', 0, 0);
         if (option == u'-' + name || option == QLatin1String("--") + name)
-            return option;
+            return shown(option);
     }
-    return QLatin1String("--") + name;
+    return QLatin1String("--") + shown(name);
 }
 
 QString parseError(const QCommandLineParser &parser, const QStringList &arguments)
@@ -54,40 +60,106 @@ QString parseError(const QCommandLineParser &parser, const QStringList &argument
         return QStringLiteral("manca il valore dopo '%1'").arg(option);
     if (error.startsWith(QLatin1String("Unexpected value")))
         return QStringLiteral("'%1' non vuole un valore").arg(option);
-    return error;
+    return shown(error);
 }
 
-// Digits with an optional sign, within the setting's range.
+// The one rule for numbers: an optional sign (+, -, or the minus sign
+// U+2212), then decimal digits and nothing else. Leading zeros do not
+// matter; a value too large for any range saturates.
+std::optional<std::int64_t> integerOf(const QString &text)
+{
+    qsizetype at = 0;
+    bool negative = false;
+    if (!text.isEmpty() && (text[0] == u'+' || text[0] == u'-' || text[0] == QChar(0x2212))) {
+        negative = text[0] != u'+';
+        at = 1;
+    }
+    if (at == text.size())
+        return std::nullopt;
+    constexpr std::int64_t kBeyondEveryRange = std::int64_t(1) << 62;
+    std::int64_t value = 0;
+    for (; at < text.size(); ++at) {
+        const char16_t c = text[at].unicode();
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = std::min<std::int64_t>(value * 10 + (c - u'0'), kBeyondEveryRange);
+    }
+    return negative ? -value : value;
+}
+
 std::optional<std::int16_t> settingValue(const QString &text, const Setting &setting)
 {
-    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]{1,9}$"));
-    if (!integer.match(text).hasMatch())
+    const std::optional<std::int64_t> value = integerOf(text);
+    if (!value || *value < setting.minimum || *value > setting.maximum)
         return std::nullopt;
-    const int value = text.toInt();
-    if (value < setting.minimum || value > setting.maximum)
-        return std::nullopt;
-    return std::int16_t(value);
+    return std::int16_t(*value);
 }
 
 } // namespace
 
-QStringList CommandLine::arguments(int argc, char *argv[])
+QString shown(const QString &argument)
 {
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    return arguments;
+    QString text;
+    for (const QChar c : argument) {
+        if (text.size() >= kShownLength) {
+            text += QChar(0x2026); // the rest is left out
+            break;
+        }
+        switch (const char16_t u = c.unicode()) {
+        case u'\n':
+            text += QLatin1String("\\n");
+            break;
+        case u'\t':
+            text += QLatin1String("\\t");
+            break;
+        case u'\r':
+            text += QLatin1String("\\r");
+            break;
+        default:
+            // The control characters of C0 and C1, DEL, and the line and
+            // paragraph separators.
+            if (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029)
+                text += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QChar(u'0'));
+            else
+                text += c;
+        }
+    }
+    return text;
 }
 
+CommandLine CommandLine::fromMain(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray bytes(argv[i]);
+        const QString argument = QString::fromLocal8Bit(bytes);
+        // A file name that does not read back as the same bytes would be
+        // written under another name.
+        if (argument.toLocal8Bit() != bytes)
+            return refuse(QStringLiteral("l'argomento '%1' non è testo valido nella codifica del sistema (UTF-8)")
+                              .arg(shown(argument)));
+        arguments << argument;
+    }
+    return parse(arguments);
+}
+
+// What goes to standard output must get there: a full disk or a closed
+// pipe is said, not ignored.
 int CommandLine::answer() const
 {
+    const auto print = [](const QString &text) {
+        errno = 0;
+        if (std::fputs(text.toUtf8().constData(), stdout) >= 0 && std::fflush(stdout) == 0)
+            return int(EXIT_SUCCESS);
+        std::fprintf(stderr, "correlator: impossibile scrivere su standard output: %s\n",
+                     std::strerror(errno ? errno : EIO));
+        return int(EXIT_FAILURE);
+    };
     switch (action) {
     case Action::Help:
-        std::fputs(helpText().toUtf8().constData(), stdout);
-        return EXIT_SUCCESS;
+        return print(helpText());
     case Action::Version:
-        std::fputs(versionText().toUtf8().constData(), stdout);
-        return EXIT_SUCCESS;
+        return print(versionText());
     case Action::Refuse:
         std::fprintf(stderr, "correlator: %s; vedere 'correlator --help'.\n", qUtf8Printable(refusal));
         return 2;
@@ -112,7 +184,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     if (!parser.parse(QStringList{QStringLiteral("correlator")} + arguments))
         return refuse(parseError(parser, arguments));
     if (!parser.positionalArguments().isEmpty())
-        return refuse(QStringLiteral("argomento non previsto '%1'").arg(parser.positionalArguments().constFirst()));
+        return refuse(
+            QStringLiteral("argomento non previsto '%1'").arg(shown(parser.positionalArguments().constFirst())));
 
     CommandLine command;
     if (parser.isSet(help)) {
@@ -145,7 +218,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
                               .arg(asTyped(arguments, option->names().constFirst()))
                               .arg(setting->minimum)
                               .arg(setting->maximum)
-                              .arg(text));
+                              .arg(shown(text)));
         (setting == &kSnr ? command.snrDb : command.delayUs) = *value;
     }
 
@@ -159,7 +232,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         command.format = Format::Csv;
     else
         return refuse(QStringLiteral("'%1' non finisce in .png o .csv, i formati che correlator scrive")
-                          .arg(command.output));
+                          .arg(shown(command.output)));
     return command;
 }
 
@@ -187,6 +260,9 @@ QString CommandLine::helpText()
         "                    a 40 dB (0 se omesso); solo con --output\n"
         "      --delay US    ritardo tra i due segnali, intero da 0 a 300\n"
         "                    microsecondi (0 se omesso); solo con --output\n"
+        "\n"
+        "Un numero intero è un segno facoltativo (+, - o −) seguito da sole\n"
+        "cifre decimali; gli zeri iniziali non contano.\n"
         "\n"
         "Esempi:\n"
         "  correlator --snr 10 --delay 150 --output curva.png\n"

@@ -20,13 +20,20 @@ struct CommandLine {
     // Refuse: one line saying why, without the program's name.
     QString refusal;
 
-    // The arguments of main(), without the program's name.
-    static QStringList arguments(int argc, char *argv[]);
+    // The command line of main(). An argument that is not valid text in
+    // the system's encoding is refused: a file name would not survive it.
+    static CommandLine fromMain(int argc, char *argv[]);
     // arguments without the program's name.
     static CommandLine parse(const QStringList &arguments);
     // Help, Version or Refuse: prints what is asked for, or why not, and
-    // returns the program's exit status.
+    // returns the program's exit status: 1 when standard output cannot
+    // take it.
     int answer() const;
     static QString helpText();
     static QString versionText();
 };
+
+// An argument as a message echoes it: control characters escaped ("\n",
+// "\x1b") and cut short after 40 characters, so that a message stays one
+// line of sensible length.
+QString shown(const QString &argument);

@@ -1,17 +1,19 @@
 #include "export.h"
 
 #include "commandline.h"
+#include "savefile.h"
 #include "form1.h"
 #include "tick.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
+#include <QBuffer>
 
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -79,25 +81,17 @@ QImage windowPicture(plot::Settings settings, char *programName)
     return picture;
 }
 
-// Written beside the destination and renamed over it: a failure never
-// leaves a partial file, nor touches one that was there.
-QString saveAtomically(const QString &path, const CommandLine::Format format, const QByteArray &csv,
-                       const QImage &picture)
+// The picture as a PNG file's bytes: made in memory, so that a write that
+// fails is the program's to report, not libpng's.
+QByteArray pngBytes(const QImage &picture)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (format == CommandLine::Format::Csv) {
-        if (file.write(csv) != csv.size())
-            return file.errorString();
-    } else {
-        QImageWriter writer(&file, "png");
-        if (!writer.write(picture))
-            return writer.errorString();
-    }
-    if (!file.commit())
-        return file.errorString();
-    return QString();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(picture))
+        throw std::runtime_error(writer.errorString().toStdString());
+    return bytes;
 }
 
 } // namespace
@@ -105,22 +99,19 @@ QString saveAtomically(const QString &path, const CommandLine::Format format, co
 int exportFigure(const CommandLine &command, char *programName)
 {
     const plot::Settings settings{command.snrDb, command.delayUs};
-    QByteArray csv;
-    QImage picture;
+    QByteArray bytes;
     try {
         if (command.format == CommandLine::Format::Csv)
-            csv = curveCsv(settings);
+            bytes = curveCsv(settings);
         else
-            picture = windowPicture(settings, programName);
+            bytes = pngBytes(windowPicture(settings, programName));
     } catch (const std::exception &error) {
         std::fprintf(stderr, "correlator: calcolo non riuscito con --snr %d --delay %d: %s\n", command.snrDb,
                      command.delayUs, error.what());
         return EXIT_FAILURE;
     }
-    const QString error = saveAtomically(command.output, command.format, csv, picture);
-    if (!error.isEmpty()) {
-        std::fprintf(stderr, "correlator: impossibile scrivere '%s': %s\n", qUtf8Printable(command.output),
-                     qUtf8Printable(error));
+    if (const std::optional<QString> failure = saveFile(command.output, bytes)) {
+        std::fprintf(stderr, "correlator: %s\n", qUtf8Printable(*failure));
         return EXIT_FAILURE;
     }
     return EXIT_SUCCESS;

@@ -1,5 +1,7 @@
 #include "startup.h"
 
+#include "failurereport.h"
+
 #include <QCoreApplication>
 #include <QImage>
 #include <QPixmap>
@@ -9,7 +11,12 @@
 #include <QRegularExpression>
 #include <QTranslator>
 
+#include <csignal>
 #include <cstdio>
+#include <exception>
+#include <new>
+#include <malloc.h>
+#include <pthread.h>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
@@ -38,6 +45,10 @@ QStringList heldFirstLines;
 
 void hold(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
+    if (type != QtFatalMsg && message.startsWith(QLatin1String("correlator: "))) {
+        passedOn(type, context, message);
+        return;
+    }
     heldFirstLines << message.section(u'\n', 0, 0);
     if (type != QtFatalMsg) {
         heldBack += qFormatLogMessage(type, context, message).toStdString() + '\n';
@@ -54,6 +65,62 @@ bool isSet(const char *name)
 }
 
 } // namespace
+
+void startup::reserveLess()
+{
+    mallopt(M_ARENA_MAX, 1);
+    constexpr std::size_t kThreadStack = 1 << 20;
+    pthread_attr_t attributes;
+    std::size_t stack = 0;
+    if (pthread_getattr_default_np(&attributes) == 0) {
+        pthread_attr_getstacksize(&attributes, &stack);
+        if (stack > kThreadStack && pthread_attr_setstacksize(&attributes, kThreadStack) == 0)
+            pthread_setattr_default_np(&attributes);
+        pthread_attr_destroy(&attributes);
+    }
+}
+
+namespace {
+
+constexpr unsigned kWatchdogSeconds = 60;
+
+extern "C" void startupTooLong(int)
+{
+    static const char line[] = "correlator: l'avvio non si è concluso entro un minuto "
+                               "(memoria insufficiente?); il programma termina.\n";
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, line, sizeof line - 1);
+    _exit(EXIT_FAILURE);
+}
+
+} // namespace
+
+void startup::endQuietlyWhenOutOfMemory()
+{
+    static const std::terminate_handler previous = std::set_terminate([] {
+        try {
+            if (const std::exception_ptr error = std::current_exception())
+                std::rethrow_exception(error);
+        } catch (const std::bad_alloc &) {
+            if (!failureReported())
+                std::fputs("correlator: memoria insufficiente; il programma termina.\n", stderr);
+            _exit(EXIT_FAILURE);
+        } catch (...) {
+        }
+        previous();
+    });
+}
+
+void startup::armWatchdog()
+{
+    std::signal(SIGALRM, startupTooLong);
+    alarm(kWatchdogSeconds);
+}
+
+void startup::disarmWatchdog()
+{
+    alarm(0);
+    std::signal(SIGALRM, SIG_DFL);
+}
 
 bool startup::displayConfigured()
 {
@@ -95,13 +162,18 @@ startup::HeldQtMessages::HeldQtMessages()
 {
     heldBack.clear();
     heldFirstLines.clear();
-    passedOn = qInstallMessageHandler(hold);
+    passedOn = qInstallMessageHandler(hold); // Qt's own handler when none was set
 }
 
 startup::HeldQtMessages::~HeldQtMessages()
 {
     qInstallMessageHandler(passedOn);
     std::fputs(heldBack.c_str(), stderr);
+}
+
+void startup::HeldQtMessages::discard()
+{
+    heldBack.clear();
 }
 
 QIcon startup::windowIcon()

@@ -7,6 +7,23 @@
 
 namespace startup {
 
+// Asks for less address space than the C library would by default: one
+// malloc arena for all threads (not 64 MB more for each of Qt's helper
+// threads) and thread stacks of 1 MB (not 8). Under a tight address-space
+// limit the window then still opens, or fails in one place Qt reports.
+void reserveLess();
+
+// Memory that runs out where nothing can catch it (inside Qt's event
+// loop, say) ends the program with one line and status 1, not an abort.
+void endQuietlyWhenOutOfMemory();
+
+// Ends the program with one line and status 1 if start-up has not reached
+// the event loop within a minute: a helper thread of Qt's that could not
+// start (short of memory, say) leaves Qt waiting for it forever.
+void armWatchdog();
+// Called once the event loop runs.
+void disarmWatchdog();
+
 // Whether the environment names any display to open the window on; when it
 // does not, says so on stderr. Qt would abort with a core dump instead.
 bool displayConfigured();
@@ -16,15 +33,22 @@ bool displayConfigured();
 // package to install when the platform plugin it needs is missing.
 QString failureLine(const QStringList &qtMessages);
 
-// While Qt connects to the display its messages are held back: if the
-// connection fails they become failureLine() and the program ends with
-// status 1 instead of Qt's abort; if it succeeds they are passed on.
+// Until the window has shown its first frame Qt's messages are held back.
+// If Qt cannot connect to the display they become failureLine() and the
+// program ends with status 1 instead of Qt's abort; if the window fails
+// first (short of memory, say) the program's own line is all the user
+// sees, not the cascade of Qt's warnings behind it; once the frame is
+// there they are passed on. The program's own lines, which begin
+// "correlator: ", are never held.
 class HeldQtMessages {
 public:
     HeldQtMessages();
-    ~HeldQtMessages();
+    ~HeldQtMessages(); // passes the held messages on
     HeldQtMessages(const HeldQtMessages &) = delete;
     HeldQtMessages &operator=(const HeldQtMessages &) = delete;
+
+    // Forgets the held messages: the program is ending and has said why.
+    void discard();
 };
 
 // The window's icon on X11, from raw pixels: decoding a PNG would first

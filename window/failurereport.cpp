@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <atomic>
+#include <cstdio>
 #include <new>
 
 namespace {
@@ -47,11 +49,38 @@ bool somebodyCanSeeIt()
 
 } // namespace
 
-void reportFailure(QWidget *parent, const char *where, std::exception_ptr error)
+namespace {
+std::atomic_bool reported = false;
+}
+
+bool failureReported() noexcept
 {
-    const QString message = QStringLiteral("Errore di esecuzione in %1: %2.")
-                                .arg(QString::fromLatin1(where), reasonOf(error));
-    qCritical("correlator: %s", qUtf8Printable(message));
-    if (somebodyCanSeeIt())
-        QMessageBox::critical(parent, QStringLiteral("Form1"), message + QStringLiteral("\nIl programma verrà chiuso."));
+    return reported;
+}
+
+void reportFailure(QWidget *parent, const char *where, std::exception_ptr error) noexcept
+{
+    reported = true;
+    try {
+        const QString message = QStringLiteral("Errore di esecuzione in %1: %2.")
+                                    .arg(QString::fromLatin1(where), reasonOf(error));
+        qCritical("correlator: %s", qUtf8Printable(message));
+        // A box needs memory of its own; short of it, the line has to do.
+        if (somebodyCanSeeIt() && !outOfMemory(error))
+            QMessageBox::critical(parent, QStringLiteral("Form1"),
+                                  message + QStringLiteral("\nIl programma verrà chiuso."));
+    } catch (...) {
+        std::fprintf(stderr, "correlator: Errore di esecuzione in %s: memoria insufficiente.\n", where);
+    }
+}
+
+bool outOfMemory(std::exception_ptr error) noexcept
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::bad_alloc &) {
+        return true;
+    } catch (...) {
+        return false;
+    }
 }

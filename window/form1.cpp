@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
@@ -17,6 +18,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -85,17 +87,6 @@ void setCaption(QLabel *label, const QString &text)
         label->adjustSize();
 }
 
-bool outOfMemory(std::exception_ptr error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::bad_alloc &) {
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 } // namespace
 
 // A friend of Form1, so that its rows can name the private controls.
@@ -158,6 +149,11 @@ Form1::Form1(QWidget *parent)
     // widget itself is served from Qt's backing store and would not see them.
     create();
     windowHandle()->installEventFilter(this);
+    // Qt keeps a picture of the whole window, however large it is made:
+    // no larger than all the screens together, or it would cost memory
+    // without bound for nothing anybody sees.
+    capSizeToScreens();
+    connect(windowHandle(), &QWindow::screenChanged, this, &Form1::capSizeToScreens);
     destroyedWatch_ = std::make_unique<DestroyedWatch>(this);
     QCoreApplication::instance()->installNativeEventFilter(destroyedWatch_.get());
 }
@@ -245,6 +241,13 @@ void Form1::connectHandlers()
             [this] { runHandler("HScroll1_Change", [this] { HScroll1_Change(); }); });
 }
 
+void Form1::capSizeToScreens()
+{
+    const double twips = twipsPerPixel();
+    const QSize layout(qRound(kInitialClientWidth / twips), qRound(kInitialClientHeight / twips));
+    setMaximumSize(screen()->virtualSize().expandedTo(layout));
+}
+
 QLabel *Form1::readoutLabel(plot::Readout readout) const
 {
     for (const ReadoutWords &words : ControlTable::kReadouts)
@@ -309,7 +312,14 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 void Form1::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    if (!painter.isActive()) {
+        // Qt could not make the window's backing store: out of memory.
+        runHandler("Form_Paint", [] { throw std::bad_alloc(); });
+        return;
+    }
     painter.drawImage(QPoint(0, 0), surfaceImage());
+    if (!std::exchange(painted_, true))
+        emit firstFrameShown();
 }
 
 // No exception may cross the event loop: a failing handler ends the program.
@@ -325,14 +335,17 @@ void Form1::runHandler(const char *name, Handler &&handler)
     }
 }
 
-void Form1::failed(const char *handler, std::exception_ptr error)
+void Form1::failed(const char *handler, std::exception_ptr error) noexcept
 {
     failed_ = true;
     Timer1->stop();
-    if (outOfMemory(error))
-        setUpdatesEnabled(false); // nothing more can be drawn: not even tried
-    else
-        update(); // what was drawn before the failure stays visible
+    try {
+        if (outOfMemory(error))
+            setUpdatesEnabled(false); // nothing more can be drawn: not even tried
+        else
+            update(); // what was drawn before the failure stays visible
+    } catch (...) {
+    }
     reportFailure(this, handler, error);
     // Before exec() has started (the first repaint runs from show()) this
     // does nothing; main() then sees hasFailed().

@@ -41,6 +41,10 @@ public:
     // Whether a handler has failed; the program must then end with status 1.
     bool hasFailed() const { return failed_; }
 
+signals:
+    // The window has painted itself for the first time.
+    void firstFrameShown();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -52,11 +56,12 @@ private:
 
     void createControls();
     void connectHandlers();
+    void capSizeToScreens();
     QLabel *readoutLabel(plot::Readout readout) const;
     void fitSurfaceToWindow();
     template <typename Handler>
     void runHandler(const char *name, Handler &&handler);
-    void failed(const char *handler, std::exception_ptr error);
+    void failed(const char *handler, std::exception_ptr error) noexcept;
 
     ScrollBar *HScroll1 = nullptr;
     ScrollBar *VScroll1 = nullptr;
@@ -80,6 +85,7 @@ private:
     std::unique_ptr<plot::ImageSurface> surface_;
     std::unique_ptr<DestroyedWatch> destroyedWatch_;
     bool failed_ = false;
+    bool painted_ = false;
 
     // The control table names the members it fills.
     friend struct ControlTable;

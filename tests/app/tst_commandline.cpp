@@ -5,21 +5,51 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 namespace {
 
-// Files that are there before every run; a refused run must leave them be.
-const QStringList kExisting{"out.png", "out.csv", "out.jpg", "out"};
-const QByteArray kKept = "kept\n";
+// What is at a name before and after a run: its kind, and for a regular
+// file its contents, mode and group; for a link, where it points.
+struct Entry {
+    QString kind;
+    QByteArray contents;
+    unsigned mode = 0;
+    unsigned group = 0;
+    bool operator==(const Entry &) const = default;
+};
 
-QMap<QString, QByteArray> contents(const QDir &dir)
+QMap<QString, Entry> entries(const QDir &dir)
 {
-    QMap<QString, QByteArray> files;
-    for (const QString &name : dir.entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile file(dir.filePath(name));
-        files.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<directory>"));
+    QMap<QString, Entry> found;
+    for (const QString &name : dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        struct stat st {};
+        if (lstat(path.constData(), &st) != 0)
+            continue;
+        Entry entry;
+        if (S_ISLNK(st.st_mode)) {
+            entry.kind = "link to " + QFile::symLinkTarget(dir.filePath(name));
+        } else if (S_ISREG(st.st_mode)) {
+            QFile file(dir.filePath(name));
+            entry.kind = "file";
+            entry.contents = file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>";
+            entry.mode = st.st_mode & 07777;
+            entry.group = st.st_gid;
+        } else {
+            entry.kind = S_ISDIR(st.st_mode) ? "directory" : S_ISFIFO(st.st_mode) ? "fifo" : "special";
+        }
+        found.insert(name, entry);
     }
-    return files;
+    return found;
 }
+
+// Files that are there before every run; a refused run must leave them be.
+const QStringList kExisting{"out.png", "out.csv", "out.jpg", "out", "target.csv", "kept.csv"};
+const QByteArray kKept = "kept\n";
+constexpr gid_t kDaemonGroup = 1; // in every Debian system
 
 } // namespace
 
@@ -38,44 +68,87 @@ void TestCommandLine::run_data()
     QTest::addColumn<QString>("out");  // a part of stdout
     QTest::addColumn<QString>("says"); // a part of the one line on stderr
     QTest::addColumn<QString>("creates"); // the file a successful export writes
+    QTest::addColumn<QString>("shell");   // run this instead, "$CORRELATOR" for the program
 
     const QString version = QStringLiteral("correlator " CORRELATOR_VERSION "\n");
-    QTest::newRow("--help") << QStringList{"--help"} << 0 << "--output FILE" << "" << "";
-    QTest::newRow("-h") << QStringList{"-h"} << 0 << "--snr DB" << "" << "";
-    QTest::newRow("--version") << QStringList{"--version"} << 0 << version << "" << "";
-    QTest::newRow("-v") << QStringList{"-v"} << 0 << version << "" << "";
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << "--output FILE" << "" << "" << "";
+    QTest::newRow("-h") << QStringList{"-h"} << 0 << "--snr DB" << "" << "" << "";
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << version << "" << "" << "";
+    QTest::newRow("-v") << QStringList{"-v"} << 0 << version << "" << "" << "";
 
-    QTest::newRow("--bogus") << QStringList{"--bogus"} << 2 << "" << "'--bogus'" << "";
-    QTest::newRow("Qt's -qwindowtitle") << QStringList{"-qwindowtitle", "Pippo"} << 2 << "" << "'-qwindowtitle'" << "";
-    QTest::newRow("Qt's -reverse") << QStringList{"-reverse"} << 2 << "" << "'-reverse'" << "";
-    QTest::newRow("a stray argument") << QStringList{"out.png"} << 2 << "" << "'out.png'" << "";
-    QTest::newRow("--snr 41") << QStringList{"--snr", "41", "--output", "out.png"} << 2 << "" << "'41'" << "";
-    QTest::newRow("--snr -41") << QStringList{"--snr=-41", "--output", "out.csv"} << 2 << "" << "'-41'" << "";
-    QTest::newRow("--delay 301") << QStringList{"--delay", "301", "--output", "out.csv"} << 2 << "" << "'301'" << "";
-    QTest::newRow("--delay -1") << QStringList{"--delay", "-1", "--output", "out.png"} << 2 << "" << "'-1'" << "";
-    QTest::newRow("--snr 1.5") << QStringList{"--snr", "1.5", "--output", "out.csv"} << 2 << "" << "'1.5'" << "";
-    QTest::newRow("--snr ten") << QStringList{"--snr", "ten", "--output", "out.csv"} << 2 << "" << "'ten'" << "";
-    QTest::newRow("--snr empty") << QStringList{"--snr", "", "--output", "out.csv"} << 2 << "" << "--snr" << "";
-    QTest::newRow("--snr without a value") << QStringList{"--output", "out.csv", "--snr"} << 2 << "" << "'--snr'" << "";
+    QTest::newRow("--bogus") << QStringList{"--bogus"} << 2 << "" << "'--bogus'" << "" << "";
+    QTest::newRow("Qt's -qwindowtitle") << QStringList{"-qwindowtitle", "Pippo"} << 2 << "" << "'-qwindowtitle'" << "" << "";
+    QTest::newRow("Qt's -reverse") << QStringList{"-reverse"} << 2 << "" << "'-reverse'" << "" << "";
+    QTest::newRow("a stray argument") << QStringList{"out.png"} << 2 << "" << "'out.png'" << "" << "";
+    QTest::newRow("--snr 41") << QStringList{"--snr", "41", "--output", "out.png"} << 2 << "" << "'41'" << "" << "";
+    QTest::newRow("--snr -41") << QStringList{"--snr=-41", "--output", "out.csv"} << 2 << "" << "'-41'" << "" << "";
+    QTest::newRow("--delay 301") << QStringList{"--delay", "301", "--output", "out.csv"} << 2 << "" << "'301'" << "" << "";
+    QTest::newRow("--delay -1") << QStringList{"--delay", "-1", "--output", "out.png"} << 2 << "" << "'-1'" << "" << "";
+    QTest::newRow("--snr 1.5") << QStringList{"--snr", "1.5", "--output", "out.csv"} << 2 << "" << "'1.5'" << "" << "";
+    QTest::newRow("--snr ten") << QStringList{"--snr", "ten", "--output", "out.csv"} << 2 << "" << "'ten'" << "" << "";
+    QTest::newRow("--snr empty") << QStringList{"--snr", "", "--output", "out.csv"} << 2 << "" << "--snr" << "" << "";
+    QTest::newRow("--snr without a value") << QStringList{"--output", "out.csv", "--snr"} << 2 << "" << "'--snr'" << "" << "";
     QTest::newRow("--snr twice") << QStringList{"--snr", "1", "--snr", "2", "--output", "out.csv"} << 2 << ""
-                                 << "'--snr'" << "";
-    QTest::newRow("--snr without --output") << QStringList{"--snr", "3"} << 2 << "" << "--output" << "";
-    QTest::newRow("--delay without --output") << QStringList{"--delay", "3"} << 2 << "" << "--output" << "";
-    QTest::newRow(".jpg") << QStringList{"--output", "out.jpg"} << 2 << "" << "'out.jpg'" << "";
-    QTest::newRow("no extension") << QStringList{"--output", "out"} << 2 << "" << "'out'" << "";
+                                 << "'--snr'" << "" << "";
+    QTest::newRow("--snr without --output") << QStringList{"--snr", "3"} << 2 << "" << "--output" << "" << "";
+    QTest::newRow("--delay without --output") << QStringList{"--delay", "3"} << 2 << "" << "--output" << "" << "";
+    QTest::newRow(".jpg") << QStringList{"--output", "out.jpg"} << 2 << "" << "'out.jpg'" << "" << "";
+    QTest::newRow("no extension") << QStringList{"--output", "out"} << 2 << "" << "'out'" << "" << "";
 
     // Exports at the ends of the ranges, and suffixes in capitals.
-    QTest::newRow("--snr 40") << QStringList{"--snr", "40", "--output", "new.csv"} << 0 << "" << "" << "new.csv";
-    QTest::newRow("--snr -40") << QStringList{"--snr", "-40", "--output", "new.csv"} << 0 << "" << "" << "new.csv";
+    QTest::newRow("--snr 40") << QStringList{"--snr", "40", "--output", "new.csv"} << 0 << "" << "" << "new.csv" << "";
+    QTest::newRow("--snr -40") << QStringList{"--snr", "-40", "--output", "new.csv"} << 0 << "" << "" << "new.csv" << "";
     QTest::newRow("--delay 300") << QStringList{"--delay", "300", "--output", "new.csv"} << 0 << "" << ""
-                                 << "new.csv";
-    QTest::newRow("FIG.PNG") << QStringList{"--output", "FIG.PNG"} << 0 << "" << "" << "FIG.PNG";
-    QTest::newRow("CURVE.CSV") << QStringList{"--output", "CURVE.CSV"} << 0 << "" << "" << "CURVE.CSV";
+                                 << "new.csv" << "";
+    QTest::newRow("FIG.PNG") << QStringList{"--output", "FIG.PNG"} << 0 << "" << "" << "FIG.PNG" << "";
+    QTest::newRow("CURVE.CSV") << QStringList{"--output", "CURVE.CSV"} << 0 << "" << "" << "CURVE.CSV" << "";
+
+    // One rule for numbers: a sign (+, - or U+2212) and digits, nothing else.
+    QTest::newRow("--snr 0000000040") << QStringList{"--snr", "0000000040", "--output", "new.csv"} << 0 << "" << ""
+                                      << "new.csv" << "";
+    QTest::newRow("--snr −5, the minus sign") << QStringList{"--snr", "\u22125", "--output", "new.csv"} << 0 << ""
+                                              << "" << "new.csv" << "";
+    QTest::newRow("--delay +7") << QStringList{"--delay", "+7", "--output", "new.csv"} << 0 << "" << "" << "new.csv"
+                                << "";
+    QTest::newRow("--snr '5 '") << QStringList{"--snr", "5 ", "--output", "out.csv"} << 2 << "" << "'5 '" << "" << "";
+    QTest::newRow("--snr '5\\n'") << QStringList{"--snr", "5\n", "--output", "out.csv"} << 2 << "" << "'5\\n'"
+                                   << "" << "";
+    QTest::newRow("--snr -") << QStringList{"--snr", "-", "--output", "out.csv"} << 2 << "" << "'-'" << "" << "";
+    QTest::newRow("--delay 99999999999999999999")
+        << QStringList{"--delay", "99999999999999999999", "--output", "out.csv"} << 2 << "" << "'9999" << "" << "";
+    // Messages are one line of sensible length, whatever they echo.
+    QTest::newRow("an escape sequence") << QStringList{"--output", "x\x1b[31m.jpg"} << 2 << "" << "x\\x1b[31m.jpg"
+                                        << "" << "";
+    QTest::newRow("a value of 100,000 characters")
+        << QStringList{"--snr", QString(100000, u'7'), "--output", "out.csv"} << 2 << "" << "7777\u2026'" << "" << "";
+    QTest::newRow("a file name that is not UTF-8") << QStringList{} << 2 << "" << "UTF-8" << ""
+                                                   << "\"$CORRELATOR\" --output \"$(printf 'x\\377.csv')\"";
+    QTest::newRow("--help to a full disk") << QStringList{} << 1 << "" << "No space left on device" << ""
+                                           << "\"$CORRELATOR\" --help > /dev/full";
+
+    // Destinations that are not regular files are left alone; a link to one
+    // is followed and kept; a replaced file keeps its mode and group.
+    QTest::newRow("a FIFO") << QStringList{"--output", "pipe.csv"} << 1 << "" << "FIFO" << "" << "";
+    QTest::newRow("a link to a device") << QStringList{"--output", "device.csv"} << 1 << ""
+                                        << "un dispositivo a caratteri" << "" << "";
+    QTest::newRow("a link to nothing") << QStringList{"--output", "dangling.csv"} << 1 << "" << "non esiste" << ""
+                                       << "";
+    QTest::newRow("a link to a regular file") << QStringList{"--output", "link.csv"} << 0 << "" << "" << "target.csv"
+                                              << "";
+    QTest::newRow("a file of mode 0640, group daemon") << QStringList{"--output", "kept.csv"} << 0 << "" << ""
+                                                       << "kept.csv" << "";
+    QTest::newRow("a full disk")
+        << QStringList{} << 1 << "" << "'full/new.png': No space left on device" << "" << QString(R"sh(
+            unshare --map-root-user --mount sh -c '
+                mount -t tmpfs -o size=16k none full || exit 99
+                "$CORRELATOR" --output full/new.png; status=$?
+                [ -z "$(ls -A full)" ] || echo "left behind in full/: $(ls -A full)" >&2
+                exit $status')sh");
 
     QTest::newRow("a folder that is not there") << QStringList{"--output", "missing/new.csv"} << 1 << ""
-                                                 << "'missing/new.csv'" << "";
+                                                 << "'missing/new.csv'" << "" << "";
     QTest::newRow("a folder in the file's place") << QStringList{"--output", "folder.png"} << 1 << ""
-                                                  << "'folder.png'" << "";
+                                                  << "'folder.png'" << "" << "";
 }
 
 void TestCommandLine::run()
@@ -85,6 +158,7 @@ void TestCommandLine::run()
     QFETCH(QString, out);
     QFETCH(QString, says);
     QFETCH(QString, creates);
+    QFETCH(QString, shell);
 
     QTemporaryDir scratch;
     QDir dir(scratch.path());
@@ -92,8 +166,21 @@ void TestCommandLine::run()
         QFile file(dir.filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kKept) == kKept.size());
     }
+    const auto path = [&](const char *name) { return QFile::encodeName(dir.filePath(name)); };
+    QCOMPARE(chmod(path("kept.csv"), 0640), 0);
+    if (geteuid() == 0)
+        QCOMPARE(chown(path("kept.csv"), uid_t(-1), kDaemonGroup), 0);
     QVERIFY(dir.mkdir("folder.png"));
-    const auto before = contents(dir);
+    QVERIFY(dir.mkdir("full"));
+    QCOMPARE(mkfifo(path("pipe.csv"), 0644), 0);
+    QVERIFY(QFile::link("target.csv", dir.filePath("link.csv")));
+    QVERIFY(QFile::link("missing.csv", dir.filePath("dangling.csv")));
+    // A device node of the test's own, never one in /dev; making one takes root.
+    const bool device = mknod(path("null"), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    QVERIFY(QFile::link("null", dir.filePath("device.csv")));
+    if (QByteArray(QTest::currentDataTag()) == "a link to a device" && !device)
+        QSKIP("making a device node takes root");
+    const auto before = entries(dir);
 
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -101,8 +188,13 @@ void TestCommandLine::run()
         env.remove(name); // neither help nor export needs a display
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(dir.path());
-    process.start(qEnvironmentVariable("CORRELATOR"), arguments);
-    QVERIFY(process.waitForFinished(10000));
+    if (shell.isEmpty())
+        process.start(qEnvironmentVariable("CORRELATOR"), arguments);
+    else
+        process.start("/bin/sh", {"-c", shell});
+    QVERIFY(process.waitForFinished(20000));
+    if (process.exitCode() == 99)
+        QSKIP("no tmpfs to fill: unshare or mount is not allowed here");
     const QString stdoutText = QString::fromUtf8(process.readAllStandardOutput());
     const QString stderrText = QString::fromUtf8(process.readAllStandardError());
 
@@ -120,9 +212,19 @@ void TestCommandLine::run()
             QVERIFY2(lines[0].contains("--help"), qPrintable(stderrText));
     }
     // Nothing else created, nothing touched, no half-written file left behind.
-    auto after = contents(dir);
-    if (!creates.isEmpty())
-        QVERIFY2(!after.take(creates).isEmpty(), qPrintable(creates + " was not written"));
+    auto after = entries(dir);
+    if (!creates.isEmpty()) {
+        const Entry written = after.take(creates);
+        QCOMPARE(written.kind, QString("file"));
+        QVERIFY2(written.contents.size() > 1000, qPrintable(creates + " was not written"));
+        if (before.contains(creates)) {
+            QCOMPARE(written.mode, before[creates].mode);
+            QCOMPARE(written.group, before[creates].group);
+        }
+        after.insert(creates, before.value(creates));
+        if (!before.contains(creates))
+            after.remove(creates);
+    }
     QCOMPARE(after, before);
 }
 
