@@ -226,13 +226,14 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QString suffix = QFileInfo(command.output).suffix().toLower();
     if (command.output.isEmpty())
         return refuse(QStringLiteral("manca il nome del file dopo --output"));
-    if (suffix == QLatin1String("png"))
-        command.format = Format::Png;
-    else if (suffix == QLatin1String("csv"))
-        command.format = Format::Csv;
-    else
-        return refuse(QStringLiteral("'%1' non finisce in .png o .csv, i formati che correlator scrive")
+    static constexpr std::pair<const char *, Format> kSuffixes[] = {
+        {"png", Format::Png}, {"svg", Format::Svg}, {"pdf", Format::Pdf}, {"csv", Format::Csv}};
+    const auto known = std::find_if(std::begin(kSuffixes), std::end(kSuffixes),
+                                    [&](const auto &entry) { return suffix == QLatin1String(entry.first); });
+    if (known == std::end(kSuffixes))
+        return refuse(QStringLiteral("'%1' non finisce in .png, .svg, .pdf o .csv, i formati che correlator scrive")
                           .arg(shown(command.output)));
+    command.format = known->second;
     return command;
 }
 
@@ -254,8 +255,11 @@ QString CommandLine::helpText()
         "  -v, --version     mostra la versione ed esce\n"
         "      --output FILE non apre la finestra: scrive in FILE ciò che la\n"
         "                    finestra calcola a un tick con le impostazioni date;\n"
-        "                    FILE.png è l'immagine della finestra, FILE.csv i\n"
-        "                    30.000 punti della curva (lag_us,correlation)\n"
+        "                    FILE.png è l'immagine della finestra (769 x 697\n"
+        "                    pixel a 96 dpi), FILE.svg e FILE.pdf la stessa\n"
+        "                    immagine in vettori, con i testi come testo,\n"
+        "                    FILE.csv i 30.000 punti della curva\n"
+        "                    (lag_us,correlation)\n"
         "      --snr DB      rapporto segnale/rumore in ingresso, intero da -40\n"
         "                    a 40 dB (0 se omesso); solo con --output\n"
         "      --delay US    ritardo tra i due segnali, intero da 0 a 300\n"
@@ -266,6 +270,8 @@ QString CommandLine::helpText()
         "\n"
         "Esempi:\n"
         "  correlator --snr 10 --delay 150 --output curva.png\n"
+        "  correlator --snr 10 --delay 150 --output curva.pdf\n"
+        "      per una relazione in LaTeX: \\includegraphics[width=\\linewidth]{curva.pdf}\n"
         "  correlator --snr -20 --output curva.csv\n"
         "\n"
         "Stato di uscita: 0 riuscito, 1 errore (file non scrivibile, display\n"

@@ -9,7 +9,7 @@
 // it opens the window; Qt's own options are not taken.
 struct CommandLine {
     enum class Action { Window, Help, Version, Export, Refuse };
-    enum class Format { Png, Csv };
+    enum class Format { Png, Svg, Pdf, Csv };
 
     Action action = Action::Window;
     // Export: the settings one tick of the window would read, and where to.

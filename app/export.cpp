@@ -4,8 +4,15 @@
 #include "savefile.h"
 #include "form1.h"
 #include "tick.h"
+#include "vectorsurface.h"
 
 #include <QApplication>
+#include <QFontInfo>
+#include <QLocale>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QRegularExpression>
+#include <QSvgGenerator>
 #include <QImage>
 #include <QImageWriter>
 #include <QBuffer>
@@ -18,7 +25,10 @@
 
 namespace {
 
+constexpr int kDotsPerInch = 96;
 constexpr int kDotsPerMeterAt96Dpi = 3780; // 96 / 0.0254
+const QString kTitle = QStringLiteral("Correlatore");
+const QString kDescription = QStringLiteral("Uscita di un correlatore a clipping in funzione del ritardo");
 
 // A tick's values are all a CSV wants of it: nothing is drawn.
 struct NoSurface {
@@ -56,8 +66,112 @@ void criticalOnly(QtMsgType type, const QMessageLogContext &, const QString &mes
         std::fprintf(stderr, "correlator: %s\n", qUtf8Printable(message));
 }
 
-// The window's client area after one tick, at 96 dpi and scale 1.
-QImage windowPicture(plot::Settings settings, char *programName)
+// The window's client area, as a picture at 96 dpi. The PNG is made in
+// memory, so that a write that fails is the program's to report, not libpng's.
+QByteArray pngBytes(Form1 &form)
+{
+    QImage picture = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    picture.setDotsPerMeterX(kDotsPerMeterAt96Dpi);
+    picture.setDotsPerMeterY(kDotsPerMeterAt96Dpi);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(picture))
+        throw std::runtime_error(writer.errorString().toStdString());
+    return bytes;
+}
+
+// The window's client area in vectors: its background, the tick drawn
+// through the vector surface, and the controls as they paint themselves,
+// their texts as text.
+void paintFigure(Form1 &form, QPainter &painter)
+{
+    const QColor background = form.palette().color(QPalette::Window);
+    painter.fillRect(form.rect(), background);
+    {
+        plot::VectorSurface surface(painter, form.twipsPerPixel(), background);
+        plot::tick(surface, form.settings(), {}, QLocale::system().decimalPoint(),
+                   [](plot::Readout, const QString &) {});
+    }
+    for (QWidget *control : form.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        // The family the window shows, by its name: a reader's viewer
+        // would not know which of the window's candidates it settled on.
+        QFont font = control->font();
+        font.setFamily(QFontInfo(font).family());
+        control->setFont(font);
+        control->render(&painter, control->pos(), QRegion(), QWidget::DrawChildren);
+    }
+}
+
+// Qt makes a PDF page a whole number of points: 577 x 523 for 576.75 x
+// 522.75. The media box is rewritten to the exact size, from the top-left
+// corner where the picture starts, in as many bytes, so that no offset in
+// the file's cross-reference table moves.
+QByteArray withExactPage(QByteArray pdf, QSizeF page)
+{
+    const QSize rounded(qRound(page.width()), qRound(page.height()));
+    const QByteArray written = QStringLiteral("/MediaBox [0 0 %1.000000 %2.000000]")
+                                   .arg(rounded.width())
+                                   .arg(rounded.height())
+                                   .toLatin1();
+    QByteArray exact = QStringLiteral("/MediaBox [0 %1 %2 %3]")
+                           .arg(rounded.height() - page.height())
+                           .arg(page.width())
+                           .arg(rounded.height())
+                           .toLatin1();
+    const qsizetype at = pdf.indexOf(written);
+    if (at < 0 || exact.size() > written.size())
+        return pdf;
+    exact.insert(exact.size() - 1, QByteArray(written.size() - exact.size(), ' '));
+    return pdf.replace(at, written.size(), exact);
+}
+
+QByteArray svgBytes(Form1 &form)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(form.size());
+    svg.setViewBox(form.rect());
+    svg.setResolution(kDotsPerInch);
+    svg.setTitle(kTitle);
+    svg.setDescription(kDescription);
+    QPainter painter(&svg);
+    paintFigure(form, painter);
+    painter.end();
+    // Qt gives the size in millimetres, 203.465 for 769 pixels, which a
+    // viewer rounds up to 770: say it in pixels.
+    static const QRegularExpression size(QStringLiteral(R"(<svg width="[^"]*" height="[^"]*")"));
+    const QString exact = QStringLiteral(R"(<svg width="%1" height="%2")").arg(form.width()).arg(form.height());
+    const QString head = QString::fromUtf8(bytes.left(512));
+    const QRegularExpressionMatch found = size.match(head);
+    if (found.hasMatch())
+        bytes.replace(found.capturedStart(), found.capturedLength(), exact.toUtf8());
+    return bytes;
+}
+
+QByteArray pdfBytes(Form1 &form)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&buffer);
+    pdf.setResolution(kDotsPerInch);
+    const QSizeF page = QSizeF(form.size()) * 72 / kDotsPerInch; // 576.75 x 522.75 points
+    pdf.setPageSize(QPageSize(page, QPageSize::Point, QString(), QPageSize::ExactMatch));
+    pdf.setPageMargins(QMarginsF());
+    pdf.setTitle(kTitle);
+    pdf.setCreator(QStringLiteral("correlator " CORRELATOR_VERSION));
+    QPainter painter(&pdf);
+    paintFigure(form, painter);
+    painter.end();
+    return withExactPage(bytes, page);
+}
+
+// The window after one tick, at 96 dpi and scale 1, in the format asked for.
+QByteArray figure(CommandLine::Format format, plot::Settings settings, char *programName)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     for (const char *scaling : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_ENABLE_HIGHDPI_SCALING",
@@ -75,23 +189,16 @@ QImage windowPicture(plot::Settings settings, char *programName)
     form.show();
     form.setSettings(settings);
     form.calcolo();
-    QImage picture = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    picture.setDotsPerMeterX(kDotsPerMeterAt96Dpi);
-    picture.setDotsPerMeterY(kDotsPerMeterAt96Dpi);
-    return picture;
-}
-
-// The picture as a PNG file's bytes: made in memory, so that a write that
-// fails is the program's to report, not libpng's.
-QByteArray pngBytes(const QImage &picture)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(picture))
-        throw std::runtime_error(writer.errorString().toStdString());
-    return bytes;
+    switch (format) {
+    case CommandLine::Format::Svg:
+        return svgBytes(form);
+    case CommandLine::Format::Pdf:
+        return pdfBytes(form);
+    case CommandLine::Format::Png:
+    case CommandLine::Format::Csv:
+        break;
+    }
+    return pngBytes(form);
 }
 
 } // namespace
@@ -104,7 +211,7 @@ int exportFigure(const CommandLine &command, char *programName)
         if (command.format == CommandLine::Format::Csv)
             bytes = curveCsv(settings);
         else
-            bytes = pngBytes(windowPicture(settings, programName));
+            bytes = figure(command.format, settings, programName);
     } catch (const std::exception &error) {
         std::fprintf(stderr, "correlator: calcolo non riuscito con --snr %d --delay %d: %s\n", command.snrDb,
                      command.delayUs, error.what());

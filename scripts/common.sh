@@ -4,19 +4,19 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # What building the program and opening its window need, as Debian
-# packages: the toolkit and its X11 and Wayland plugins, the fonts, and
-# rsvg-convert for the window's icon. libxkbcommon-dev is what Qt's CMake
-# files look for; without it configuring says "Could NOT find XKB".
+# packages: the toolkit with its SVG module and its X11 and Wayland
+# plugins, and the fonts. libxkbcommon-dev is what Qt's CMake files look
+# for; without it configuring says "Could NOT find XKB".
 RUN_PACKAGES=(
     build-essential cmake pkg-config
-    qt6-base-dev libgl-dev libxkbcommon-dev libxcb1-dev
+    qt6-base-dev qt6-svg-dev libgl-dev libxkbcommon-dev libxcb1-dev
     qt6-qpa-plugins qt6-wayland qt6-translations-l10n
     fontconfig fonts-liberation2
-    librsvg2-bin
 )
 
 # What the tests and the benchmarks need besides: an X server and the
-# tools that drive it, the accessibility bus, the package checkers.
+# tools that drive it, the accessibility bus, the package checkers, and
+# the viewers that render the SVG and PDF figures as a reader sees them.
 TEST_PACKAGES=(
     "${RUN_PACKAGES[@]}"
     libx11-dev libbenchmark-dev fonts-dejavu-core
@@ -24,6 +24,7 @@ TEST_PACKAGES=(
     desktop-file-utils dpkg-dev file bc procps
     dbus at-spi2-core python3-pyatspi
     lintian appstream hyperfine
+    librsvg2-bin poppler-utils
 )
 
 die() {

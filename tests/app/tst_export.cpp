@@ -1,10 +1,13 @@
 // What the real program exports without a display, against what the window
 // draws and what the model computes for the same settings.
 #include "controls.h"
+#include "curveextent.h"
 #include "form1.h"
 #include "correlation.h"
 
+#include <QFileInfo>
 #include <QLabel>
+#include <QStandardPaths>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,6 +15,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -37,43 +41,96 @@ int runCorrelator(const QStringList &arguments, const QStringList &set = {})
 
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+// Runs a tool a reader would use; its standard output, or nothing.
+std::optional<QByteArray> tool(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return std::nullopt;
+    return process.readAllStandardOutput();
+}
+
+bool isMagenta(QRgb c) { return (c & 0xffffff) == 0xff00ff; }
+// Magenta anti-aliased over the background or over the black of an axis.
+bool looksMagenta(QRgb c)
+{
+    return qRed(c) - qGreen(c) > 60 && qBlue(c) - qGreen(c) > 60 && std::abs(qRed(c) - qBlue(c)) < 40;
+}
+bool isInk(QRgb c) { return qGray(c) < 128; }
+
+// The farthest, in pixels (at most limit + 1), that a pixel of from that
+// satisfies inFrom lies from a pixel of to that satisfies inTo.
+template <typename From, typename To>
+int farthest(const QImage &from, From inFrom, const QImage &to, To inTo, int limit)
+{
+    int worst = 0;
+    for (int y = 0; y < from.height(); ++y)
+        for (int x = 0; x < from.width(); ++x) {
+            if (!inFrom(from.pixel(x, y)))
+                continue;
+            int nearest = limit + 1;
+            for (int dy = -limit; dy <= limit; ++dy)
+                for (int dx = -limit; dx <= limit; ++dx)
+                    if (to.valid(x + dx, y + dy) && inTo(to.pixel(x + dx, y + dy)))
+                        nearest = std::min(nearest, std::max(std::abs(dx), std::abs(dy)));
+            worst = std::max(worst, nearest);
+        }
+    return worst;
+}
+
+// The box around the ink in a part of a picture.
+QRect inkIn(const QImage &image, const QRect &part)
+{
+    QRect ink;
+    for (int y = part.top(); y <= part.bottom(); ++y)
+        for (int x = part.left(); x <= part.right(); ++x)
+            if (isInk(image.pixel(x, y)))
+                ink |= QRect(x, y, 1, 1);
+    return ink;
+}
+
 } // namespace
 
 class TestExport : public QObject {
     Q_OBJECT
 
 private slots:
-    void png_data();
-    void png();
+    void figure_data();
+    void figure();
     void csv_data();
     void csv();
 };
 
-void TestExport::png_data()
+void TestExport::figure_data()
 {
+    QTest::addColumn<QString>("format");
     QTest::addColumn<int>("snrDb");
     QTest::addColumn<int>("delayUs");
     QTest::addColumn<QStringList>("set"); // in the environment
-    QTest::newRow("0 dB, no delay") << 0 << 0 << QStringList{};
-    QTest::newRow("10 dB, 150 us") << 10 << 150 << QStringList{};
-    QTest::newRow("-40 dB, 300 us") << -40 << 300 << QStringList{};
+    QTest::newRow("0 dB, no delay") << "png" << 0 << 0 << QStringList{};
+    QTest::newRow("10 dB, 150 us") << "png" << 10 << 150 << QStringList{};
+    QTest::newRow("-40 dB, 300 us") << "png" << -40 << 300 << QStringList{};
     // The figure is the 96-dpi window's, whatever the desktop's scaling.
-    QTest::newRow("QT_SCALE_FACTOR=2") << 10 << 150 << QStringList{"QT_SCALE_FACTOR=2"};
-    QTest::newRow("QT_SCREEN_SCALE_FACTORS=1.5") << 10 << 150 << QStringList{"QT_SCREEN_SCALE_FACTORS=1.5"};
-    QTest::newRow("QT_FONT_DPI=144") << 10 << 150 << QStringList{"QT_FONT_DPI=144"};
+    QTest::newRow("QT_SCALE_FACTOR=2") << "png" << 10 << 150 << QStringList{"QT_SCALE_FACTOR=2"};
+    QTest::newRow("QT_SCREEN_SCALE_FACTORS=1.5") << "png" << 10 << 150 << QStringList{"QT_SCREEN_SCALE_FACTORS=1.5"};
+    QTest::newRow("QT_FONT_DPI=144") << "png" << 10 << 150 << QStringList{"QT_FONT_DPI=144"};
+    // Vectors, as the tools readers use render them, against the PNG.
+    QTest::newRow("SVG, 10 dB, 150 us") << "svg" << 10 << 150 << QStringList{};
+    QTest::newRow("PDF, -20 dB, 37 us") << "pdf" << -20 << 37 << QStringList{};
 }
 
-void TestExport::png()
+void TestExport::figure()
 {
+    QFETCH(QString, format);
     QFETCH(int, snrDb);
     QFETCH(int, delayUs);
     QFETCH(QStringList, set);
     QTemporaryDir scratch;
-    const QString path = scratch.filePath("figure.png");
-    QCOMPARE(runCorrelator({"--snr", QString::number(snrDb), "--delay", QString::number(delayUs), "--output", path},
-                           set),
-             0);
-    const QImage exported = QImage(path).convertToFormat(QImage::Format_RGB32);
+    const QStringList settings{"--snr", QString::number(snrDb), "--delay", QString::number(delayUs)};
+    const QString png = scratch.filePath("figure.png");
+    QCOMPARE(runCorrelator(settings + QStringList{"--output", png}, set), 0);
+    const QImage exported = QImage(png).convertToFormat(QImage::Format_RGB32);
     QCOMPARE(exported.size(), QSize(769, 697));
     QCOMPARE(exported.dotsPerMeterX(), 3780); // 96 dpi
 
@@ -84,12 +141,55 @@ void TestExport::png()
     timer(form, "Timer1")->stop();
     form.setSettings({std::int16_t(snrDb), std::int16_t(delayUs)});
     form.calcolo();
-    const QImage window = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QRect plot(0, 0, 630, 432); // the plot and its margin, above the "0" under it
-    QCOMPARE(exported.copy(plot), window.copy(plot));
-    // The readouts show, in the window's labels.
-    for (QLabel *readout : {label(form, "Label3"), label(form, "Label9"), label(form, "Label14")})
-        QCOMPARE(exported.copy(readout->geometry()), window.copy(readout->geometry()));
+    const QList<QLabel *> labels = form.findChildren<QLabel *>();
+    if (format == "png") {
+        const QImage window = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRect plot(0, 0, 630, 432); // the plot and its margin, above the "0" under it
+        QCOMPARE(exported.copy(plot), window.copy(plot));
+        for (QLabel *label : labels)
+            QCOMPARE(exported.copy(label->geometry()), window.copy(label->geometry()));
+        return;
+    }
+
+    const QString vector = scratch.filePath("figure." + format);
+    QCOMPARE(runCorrelator(settings + QStringList{"--output", vector}, set), 0);
+    const qint64 limit = format == "svg" ? 600000 : 300000;
+    QVERIFY2(QFileInfo(vector).size() <= limit, qPrintable(QString::number(QFileInfo(vector).size())));
+    const QString rendered = scratch.filePath("rendered");
+    const bool drawn = format == "svg"
+                           ? bool(tool("rsvg-convert", {vector, "-o", rendered + ".png"}))
+                           : bool(tool("pdftoppm", {"-r", "96", "-png", "-singlefile", vector, rendered}));
+    if (!drawn && QStandardPaths::findExecutable(format == "svg" ? "rsvg-convert" : "pdftoppm").isEmpty())
+        QSKIP("rsvg-convert or pdftoppm is not installed (scripts/test installs them)");
+    QVERIFY(drawn);
+    const QImage seen = QImage(rendered + ".png").convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(seen.size(), exported.size());
+
+    // The curve lies within a pixel of the PNG's, both ways.
+    QVERIFY(curveExtent(exported).count > 600);
+    const int fromPng = farthest(exported, isMagenta, seen, looksMagenta, 3);
+    const int fromVector = farthest(seen, looksMagenta, exported, isMagenta, 3);
+    qInfo("curve: %d and %d pixels apart at most", fromPng, fromVector);
+    QVERIFY2(fromPng <= 1 && fromVector <= 1, qPrintable(QStringLiteral("%1, %2").arg(fromPng).arg(fromVector)));
+    // The texts stand where the PNG has them.
+    for (QLabel *label : labels) {
+        const QRect inPng = inkIn(exported, label->geometry());
+        const QRect inVector = inkIn(seen, label->geometry());
+        QVERIFY2(!inPng.isNull() && !inVector.isNull(), qPrintable(label->objectName()));
+        const QMargins apart(inVector.left() - inPng.left(), inVector.top() - inPng.top(),
+                             inVector.right() - inPng.right(), inVector.bottom() - inPng.bottom());
+        QVERIFY2(std::max({std::abs(apart.left()), std::abs(apart.top()), std::abs(apart.right()),
+                           std::abs(apart.bottom())}) <= 2,
+                 qPrintable(QStringLiteral("%1: %2,%3,%4,%5").arg(label->objectName()).arg(apart.left())
+                                .arg(apart.top()).arg(apart.right()).arg(apart.bottom())));
+    }
+    // Text that stays text: a viewer finds the readouts and the captions.
+    if (format == "pdf") {
+        const std::optional<QByteArray> text = tool("pdftotext", {vector, "-"});
+        QVERIFY(text);
+        for (QLabel *label : labels)
+            QVERIFY2(text->contains(label->text().trimmed().toUtf8()), qPrintable(label->text()));
+    }
 }
 
 void TestExport::csv_data()
