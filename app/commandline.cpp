@@ -1,12 +1,16 @@
 #include "commandline.h"
 
+#include "correlator.h"
+
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QLocale>
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -85,6 +89,38 @@ std::optional<std::int64_t> integerOf(const QString &text)
         value = std::min<std::int64_t>(value * 10 + (c - u'0'), kBeyondEveryRange);
     }
     return negative ? -value : value;
+}
+
+// A seed: an optional +, then decimal digits, up to 2^64 - 1.
+std::optional<std::uint64_t> unsignedOf(const QString &text)
+{
+    const qsizetype from = text.startsWith(u'+') ? 1 : 0;
+    if (from == text.size())
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (qsizetype at = from; at < text.size(); ++at) {
+        const char16_t c = text[at].unicode();
+        if (c < u'0' || c > u'9' || value > (UINT64_MAX - (c - u'0')) / 10)
+            return std::nullopt;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+// Seconds: an optional +, decimal digits with a decimal point or comma
+// among or before them, nothing else.
+std::optional<double> secondsOf(const QString &text)
+{
+    static const QRegularExpression decimal(QStringLiteral(R"(^\+?([0-9]+([.,][0-9]*)?|[.,][0-9]+)$)"));
+    if (!decimal.match(text).hasMatch())
+        return std::nullopt;
+    QString plain = text;
+    plain.replace(u',', u'.');
+    bool ok = false;
+    const double value = QLocale::c().toDouble(plain, &ok);
+    if (!ok || value < simulation::kShortestSeconds || value > simulation::kLongestSeconds)
+        return std::nullopt;
+    return value;
 }
 
 std::optional<std::int16_t> settingValue(const QString &text, const Setting &setting)
@@ -179,7 +215,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption snr(QString::fromLatin1(kSnr.name), QString(), QStringLiteral("DB"));
     const QCommandLineOption delay(QString::fromLatin1(kDelay.name), QString(), QStringLiteral("US"));
     const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("FILE"));
-    parser.addOptions({help, version, snr, delay, output});
+    const QCommandLineOption simulate(QStringLiteral("simulate"), QString(), QStringLiteral("SECONDS"));
+    const QCommandLineOption seed(QStringLiteral("seed"), QString(), QStringLiteral("N"));
+    parser.addOptions({help, version, snr, delay, output, simulate, seed});
 
     if (!parser.parse(QStringList{QStringLiteral("correlator")} + arguments))
         return refuse(parseError(parser, arguments));
@@ -196,9 +234,25 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         command.action = Action::Version;
         return command;
     }
-    for (const QCommandLineOption *option : {&snr, &delay, &output})
+    for (const QCommandLineOption *option : {&snr, &delay, &output, &simulate, &seed})
         if (parser.values(*option).size() > 1)
             return refuse(QStringLiteral("'%1' è dato più volte").arg(asTyped(arguments, option->names().constFirst())));
+
+    if (parser.isSet(seed) && !parser.isSet(simulate))
+        return refuse(QStringLiteral("--seed vale solo con --simulate SECONDI"));
+    if (parser.isSet(simulate)) {
+        command.simulateSeconds = secondsOf(parser.value(simulate));
+        if (!command.simulateSeconds)
+            return refuse(QStringLiteral("--simulate vuole una durata in secondi da 0.01 a 600, non '%1'")
+                              .arg(shown(parser.value(simulate))));
+    }
+    if (parser.isSet(seed)) {
+        command.seed = unsignedOf(parser.value(seed));
+        if (!command.seed)
+            return refuse(QStringLiteral("--seed vuole un numero intero da 0 a %1, non '%2'")
+                              .arg(UINT64_MAX)
+                              .arg(shown(parser.value(seed))));
+    }
 
     if (!parser.isSet(output)) {
         if (parser.isSet(snr) || parser.isSet(delay))
@@ -245,7 +299,8 @@ QString CommandLine::versionText()
 QString CommandLine::helpText()
 {
     return QStringLiteral(
-        "Uso: correlator [--snr DB] [--delay US] [--output FILE]\n"
+        "Uso: correlator [--simulate SECONDI [--seed N]]\n"
+        "     correlator [--snr DB] [--delay US] [--simulate SECONDI [--seed N]] --output FILE\n"
         "\n"
         "Mostra l'uscita di un correlatore a clipping alimentato con due copie\n"
         "rumorose di uno stesso segnale a banda limitata, al variare del ritardo\n"
@@ -264,6 +319,18 @@ QString CommandLine::helpText()
         "                    a 40 dB (0 se omesso); solo con --output\n"
         "      --delay US    ritardo tra i due segnali, intero da 0 a 300\n"
         "                    microsecondi (0 se omesso); solo con --output\n"
+        "      --simulate SECONDI\n"
+        "                    simula anche un correlatore a un bit con SECONDI\n"
+        "                    di segnale (da 0.01 a 600): due copie rumorose del\n"
+        "                    segnale, tagliate a un bit e correlate; le stime ai\n"
+        "                    ritardi 0, 5, ..., 300 microsecondi sono quadrati\n"
+        "                    blu sulla curva e, in un CSV, la terza colonna\n"
+        "                    (lag_us,correlation,simulated); nella finestra una\n"
+        "                    nuova realizzazione a ogni tick\n"
+        "      --seed N      il seme della prima realizzazione, intero da 0 a\n"
+        "                    18446744073709551615; le seguenti usano N+1, N+2...\n"
+        "                    Senza, la finestra ne prende uno a caso e i file 1.\n"
+        "                    Solo con --simulate\n"
         "\n"
         "Un numero intero è un segno facoltativo (+, - o −) seguito da sole\n"
         "cifre decimali; gli zeri iniziali non contano.\n"
@@ -272,6 +339,8 @@ QString CommandLine::helpText()
         "  correlator --snr 10 --delay 150 --output curva.png\n"
         "  correlator --snr 10 --delay 150 --output curva.pdf\n"
         "      per una relazione in LaTeX: \\includegraphics[width=\\linewidth]{curva.pdf}\n"
+        "  correlator --simulate 2.6\n"
+        "  correlator --snr 10 --delay 150 --simulate 42 --seed 7 --output stime.csv\n"
         "  correlator --snr -20 --output curva.csv\n"
         "\n"
         "Stato di uscita: 0 riuscito, 1 errore (file non scrivibile, display\n"

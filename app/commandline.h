@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 
 // What the program was asked to do on its command line. With no arguments
 // it opens the window; Qt's own options are not taken.
@@ -17,6 +18,10 @@ struct CommandLine {
     std::int16_t delayUs = 0;
     QString output;
     Format format = Format::Png;
+    // --simulate: seconds of signal for a simulated correlator, and --seed:
+    // the first realisation's seed (the window draws one when none is given).
+    std::optional<double> simulateSeconds;
+    std::optional<std::uint64_t> seed;
     // Refuse: one line saying why, without the program's name.
     QString refusal;
 

@@ -1,6 +1,7 @@
 #include "export.h"
 
 #include "commandline.h"
+#include "correlator.h"
 #include "savefile.h"
 #include "form1.h"
 #include "tick.h"
@@ -21,6 +22,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <limits>
+#include <span>
 #include <string>
 
 namespace {
@@ -39,23 +42,51 @@ struct NoSurface {
 };
 
 // One line per traced point, each number in the shortest form that reads
-// back as the same double, with '.' whatever the locale.
-QByteArray curveCsv(plot::Settings settings)
+// back as the same double, with '.' whatever the locale. Simulated
+// estimates, when there are, come as a third column, each on a line of its
+// own in lag order among the traced points.
+QByteArray curveCsv(plot::Settings settings, std::span<const double> simulated)
 {
-    std::string text = "lag_us,correlation\n";
-    text.reserve(30000 * 48);
-    char line[64];
+    const bool withSimulated = !simulated.empty();
+    std::string text = withSimulated ? "lag_us,correlation,simulated\n" : "lag_us,correlation\n";
+    text.reserve(30100 * 48);
+    char line[80];
+    const auto number = [&](char *at, double value) { return std::to_chars(at, line + sizeof line, value).ptr; };
+    std::size_t nextSimulated = 0;
+    const auto simulatedUpTo = [&](double lag) {
+        for (; nextSimulated < simulated.size(); ++nextSimulated) {
+            const double simulatedLag = double(nextSimulated) * plot::kSimulatedLagStepUs;
+            if (simulatedLag >= lag)
+                return;
+            char *end = number(line, simulatedLag);
+            *end++ = ',';
+            *end++ = ',';
+            end = number(end, simulated[nextSimulated]);
+            *end++ = '\n';
+            text.append(line, end);
+        }
+    };
     NoSurface nothing;
     plot::tick(
         nothing, settings, {}, QStringLiteral("."), [](plot::Readout, const QString &) {},
         [&](double lag, double value) {
-            char *end = std::to_chars(line, line + sizeof line, lag).ptr;
+            simulatedUpTo(lag);
+            char *end = number(line, lag);
             *end++ = ',';
-            end = std::to_chars(end, line + sizeof line, value).ptr;
+            end = number(end, value);
+            if (withSimulated)
+                *end++ = ',';
             *end++ = '\n';
             text.append(line, end);
         });
+    simulatedUpTo(std::numeric_limits<double>::infinity());
     return QByteArray(text.data(), qsizetype(text.size()));
+}
+
+// An export's realisation: the seed given, or 1.
+std::uint64_t exportSeed(const CommandLine &command)
+{
+    return command.seed ? *command.seed : 1;
 }
 
 // Success prints nothing: Qt's own chatter (a missing runtime directory,
@@ -91,7 +122,7 @@ void paintFigure(Form1 &form, QPainter &painter)
     painter.fillRect(form.rect(), background);
     {
         plot::VectorSurface surface(painter, form.twipsPerPixel(), background);
-        plot::tick(surface, form.settings(), {}, QLocale::system().decimalPoint(),
+        plot::tick(surface, form.settings(), form.simulated(), QLocale::system().decimalPoint(),
                    [](plot::Readout, const QString &) {});
     }
     for (QWidget *control : form.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
@@ -171,7 +202,7 @@ QByteArray pdfBytes(Form1 &form)
 }
 
 // The window after one tick, at 96 dpi and scale 1, in the format asked for.
-QByteArray figure(CommandLine::Format format, plot::Settings settings, char *programName)
+QByteArray figure(const CommandLine &command, char *programName)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     for (const char *scaling : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_ENABLE_HIGHDPI_SCALING",
@@ -187,9 +218,11 @@ QByteArray figure(CommandLine::Format format, plot::Settings settings, char *pro
     Form1 form;
     form.setAttribute(Qt::WA_DontShowOnScreen);
     form.show();
-    form.setSettings(settings);
+    form.setSettings({command.snrDb, command.delayUs});
+    if (command.simulateSeconds)
+        form.setSimulation(*command.simulateSeconds, exportSeed(command));
     form.calcolo();
-    switch (format) {
+    switch (command.format) {
     case CommandLine::Format::Svg:
         return svgBytes(form);
     case CommandLine::Format::Pdf:
@@ -208,10 +241,16 @@ int exportFigure(const CommandLine &command, char *programName)
     const plot::Settings settings{command.snrDb, command.delayUs};
     QByteArray bytes;
     try {
-        if (command.format == CommandLine::Format::Csv)
-            bytes = curveCsv(settings);
+        if (command.format == CommandLine::Format::Csv) {
+            simulation::Estimates estimates{};
+            if (command.simulateSeconds)
+                estimates = simulation::Correlator(*command.simulateSeconds)
+                                .run(command.snrDb, command.delayUs, exportSeed(command));
+            bytes = curveCsv(settings, command.simulateSeconds ? std::span<const double>(estimates)
+                                                                : std::span<const double>());
+        }
         else
-            bytes = figure(command.format, settings, programName);
+            bytes = figure(command, programName);
     } catch (const std::exception &error) {
         std::fprintf(stderr, "correlator: calcolo non riuscito con --snr %d --delay %d: %s\n", command.snrDb,
                      command.delayUs, error.what());

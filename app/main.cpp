@@ -35,6 +35,8 @@ int main(int argc, char *argv[])
     std::optional<Form1> form;
     try {
         form.emplace();
+        if (command.simulateSeconds)
+            form->setSimulation(*command.simulateSeconds, command.seed ? *command.seed : startup::randomSeed());
     } catch (...) {
         reportFailure(nullptr, "Form1", std::current_exception());
         held->discard();

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <random>
 #include <malloc.h>
 #include <pthread.h>
 #include <cstdlib>
@@ -185,6 +186,12 @@ QIcon startup::windowIcon()
     const QImage image(reinterpret_cast<const uchar *>(pixels.constData()), kSide, kSide,
                        QImage::Format_ARGB32_Premultiplied);
     return QIcon(QPixmap::fromImage(image));
+}
+
+std::uint64_t startup::randomSeed()
+{
+    std::random_device source;
+    return (std::uint64_t(source()) << 32) ^ source();
 }
 
 void startup::installQtTranslations()

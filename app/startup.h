@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+
 namespace startup {
 
 // Asks for less address space than the C library would by default: one
@@ -54,6 +56,9 @@ public:
 // The window's icon on X11, from raw pixels: decoding a PNG would first
 // have Qt look through every image format plugin.
 QIcon windowIcon();
+
+// A seed for the window's simulation when none is given.
+std::uint64_t randomSeed();
 
 // Qt's own texts (a scroll bar's menu, the buttons of a message box) in the
 // user's language; the window's texts are Italian whatever it is.

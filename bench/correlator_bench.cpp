@@ -1,4 +1,5 @@
 #include "correlation.h"
+#include "correlator.h"
 #include "frame.h"
 #include "imagesurface.h"
 #include "tick.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -79,6 +81,86 @@ void BM_Calcolo(benchmark::State &state)
     }
 }
 BENCHMARK(BM_Calcolo)->Unit(benchmark::kMillisecond)->Repetitions(10)->ComputeStatistics("min", fastest);
+
+// The simulated correlator; the argument is the signal's length in
+// hundredths of a second. Its helper threads make wall time the measure.
+double secondsOf(const benchmark::State &state) { return double(state.range(0)) / 100; }
+
+void BM_Simulation(benchmark::State &state)
+{
+    simulation::Correlator correlator(secondsOf(state));
+    std::uint64_t seed = 1;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(correlator.run(0, 50, seed++));
+    state.counters["samples"] = double(correlator.samples());
+}
+BENCHMARK(BM_Simulation)->Arg(260)->Arg(4200)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)
+    ->ComputeStatistics("min", fastest);
+
+// The inverse transform alone, which makes both inputs at once.
+void BM_SimulationTransform(benchmark::State &state)
+{
+    simulation::Correlator correlator(secondsOf(state));
+    for (auto _ : state) {
+        state.PauseTiming();
+        correlator.synthesize(1, 10, 1);
+        state.ResumeTiming();
+        correlator.transform();
+    }
+}
+BENCHMARK(BM_SimulationTransform)->Arg(260)->Arg(4200)->Unit(benchmark::kMillisecond)->UseRealTime()
+    ->Repetitions(5)->ComputeStatistics("min", fastest);
+
+// The correlation of 61 lags over the clipped inputs of 42 s of signal...
+void BM_CorrelationKernel(benchmark::State &state)
+{
+    simulation::Correlator correlator(42);
+    correlator.run(0, 50, 1);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(correlator.correlate());
+}
+BENCHMARK(BM_CorrelationKernel)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)
+    ->ComputeStatistics("min", fastest);
+
+// ...against the same count of bits compared at word-aligned lags, one
+// thread a half as the kernel has: the population-count limit.
+void BM_AlignedPopcount(benchmark::State &state)
+{
+    const std::size_t words = simulation::samplesFor(42) / 64;
+    std::vector<std::uint64_t> first(words, 0x5555555555555555), second(words + simulation::kLags, 0x0f0f0f0f0f0f0f0f);
+    for (auto _ : state) {
+        std::uint64_t counts[2] = {};
+        std::thread helper([&] {
+            for (std::size_t k = 0; k < simulation::kLags / 2; ++k)
+                counts[0] += simulation::differingBits(first.data(), second.data() + k, words);
+        });
+        for (std::size_t k = simulation::kLags / 2; k < simulation::kLags; ++k)
+            counts[1] += simulation::differingBits(first.data(), second.data() + k, words);
+        helper.join();
+        benchmark::DoNotOptimize(counts);
+    }
+}
+BENCHMARK(BM_AlignedPopcount)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)
+    ->ComputeStatistics("min", fastest);
+
+// A tick of the window started with --simulate 2.6: the simulation, then
+// everything else a tick does but showing it.
+void BM_CalcoloSimulating(benchmark::State &state)
+{
+    plot::ImageSurface surface(kPixels, kTwipsPerPixel, kBackground);
+    simulation::Correlator correlator(2.6);
+    const QString separator = QLocale::system().decimalPoint();
+    std::uint64_t seed = 1;
+    for (auto _ : state) {
+        const simulation::Estimates estimates = correlator.run(0, 0, seed++);
+        plot::tick(surface, plot::Settings{}, estimates, separator, [](plot::Readout, const QString &text) {
+            benchmark::DoNotOptimize(text);
+        });
+        benchmark::DoNotOptimize(surface.image().constBits());
+    }
+}
+BENCHMARK(BM_CalcoloSimulating)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)
+    ->ComputeStatistics("min", fastest);
 
 } // namespace
 

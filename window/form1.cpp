@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "accessibility.h"
+#include "correlator.h"
 #include "destroyedwatch.h"
 #include "failurereport.h"
 #include "imagesurface.h"
@@ -271,11 +272,27 @@ void Form1::fitSurfaceToWindow()
                                                     ratio);
 }
 
+void Form1::setSimulation(double seconds, std::uint64_t firstSeed)
+{
+    simulator_ = std::make_unique<simulation::Correlator>(seconds);
+    nextSeed_ = firstSeed;
+}
+
+std::span<const double> Form1::simulated() const
+{
+    return simulated_;
+}
+
 void Form1::calcolo()
 {
     fitSurfaceToWindow();
     const plot::Settings now = settings();
-    plot::tick(*surface_, now, {}, QLocale::system().decimalPoint(), [this](plot::Readout readout, const QString &text) {
+    simulated_.clear();
+    if (simulator_) {
+        const simulation::Estimates estimates = simulator_->run(now.snrDb, now.delayUs, nextSeed_++);
+        simulated_.assign(estimates.begin(), estimates.end());
+    }
+    plot::tick(*surface_, now, simulated_, QLocale::system().decimalPoint(), [this](plot::Readout readout, const QString &text) {
         QLabel *label = readoutLabel(readout);
         setCaption(label, text);
         for (const ReadoutWords &words : ControlTable::kReadouts)

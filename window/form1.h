@@ -5,6 +5,9 @@
 #include <QWidget>
 
 #include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
 #include <memory>
 
 class DestroyedWatch;
@@ -14,6 +17,9 @@ class ScrollBar;
 
 namespace plot {
 class ImageSurface;
+}
+namespace simulation {
+class Correlator;
 }
 
 // The program's only window: the plot, its annotations, the two settings
@@ -37,6 +43,14 @@ public:
 
     // One tick: redraws the plot and writes the readouts.
     void calcolo();
+
+    // From the next tick on, each tick also simulates a fresh realisation
+    // of a one-bit correlator fed with seconds of signal, drawn from seeds
+    // firstSeed, firstSeed + 1, ..., and draws its estimates. Throws
+    // std::bad_alloc when the memory for it is not there.
+    void setSimulation(double seconds, std::uint64_t firstSeed);
+    // The estimates the last tick drew; empty when it simulated nothing.
+    std::span<const double> simulated() const;
 
     // Whether a handler has failed; the program must then end with status 1.
     bool hasFailed() const { return failed_; }
@@ -84,6 +98,9 @@ private:
 
     std::unique_ptr<plot::ImageSurface> surface_;
     std::unique_ptr<DestroyedWatch> destroyedWatch_;
+    std::unique_ptr<simulation::Correlator> simulator_;
+    std::uint64_t nextSeed_ = 0;
+    std::vector<double> simulated_;
     bool failed_ = false;
     bool painted_ = false;
 

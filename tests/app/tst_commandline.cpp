@@ -116,6 +116,19 @@ void TestCommandLine::run_data()
     QTest::newRow("--snr -") << QStringList{"--snr", "-", "--output", "out.csv"} << 2 << "" << "'-'" << "" << "";
     QTest::newRow("--delay 99999999999999999999")
         << QStringList{"--delay", "99999999999999999999", "--output", "out.csv"} << 2 << "" << "'9999" << "" << "";
+    // The simulation: seconds from 0.01 to 600, a seed that fits 64 bits.
+    QTest::newRow("--simulate 0.001") << QStringList{"--simulate", "0.001", "--output", "out.csv"} << 2 << ""
+                                      << "'0.001'" << "" << "";
+    QTest::newRow("--simulate 600.5") << QStringList{"--simulate", "600.5"} << 2 << "" << "'600.5'" << "" << "";
+    QTest::newRow("--simulate 1e2") << QStringList{"--simulate", "1e2"} << 2 << "" << "'1e2'" << "" << "";
+    QTest::newRow("--simulate 0,5 with a comma") << QStringList{"--simulate", "0,5", "--output", "new.csv"} << 0
+                                                 << "" << "" << "new.csv" << "";
+    QTest::newRow("--seed without --simulate") << QStringList{"--seed", "3", "--output", "out.csv"} << 2 << ""
+                                               << "--simulate" << "" << "";
+    QTest::newRow("--seed 2^64") << QStringList{"--simulate", "1", "--seed", "18446744073709551616"} << 2 << ""
+                                 << "'18446744073709551616'" << "" << "";
+    QTest::newRow("--seed -1") << QStringList{"--simulate", "1", "--seed", "-1"} << 2 << "" << "'-1'" << "" << "";
+
     // Messages are one line of sensible length, whatever they echo.
     QTest::newRow("an escape sequence") << QStringList{"--output", "x\x1b[31m.jpg"} << 2 << "" << "x\\x1b[31m.jpg"
                                         << "" << "";

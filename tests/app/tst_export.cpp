@@ -58,6 +58,17 @@ bool looksMagenta(QRgb c)
     return qRed(c) - qGreen(c) > 60 && qBlue(c) - qGreen(c) > 60 && std::abs(qRed(c) - qBlue(c)) < 40;
 }
 bool isInk(QRgb c) { return qGray(c) < 128; }
+bool isBlue(QRgb c) { return (c & 0xffffff) == 0x0000ff; }
+
+template <typename Is>
+int countOf(const QImage &image, Is is)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += is(image.pixel(x, y));
+    return count;
+}
 
 // The farthest, in pixels (at most limit + 1), that a pixel of from that
 // satisfies inFrom lies from a pixel of to that satisfies inTo.
@@ -107,17 +118,22 @@ void TestExport::figure_data()
     QTest::addColumn<QString>("format");
     QTest::addColumn<int>("snrDb");
     QTest::addColumn<int>("delayUs");
-    QTest::addColumn<QStringList>("set"); // in the environment
-    QTest::newRow("0 dB, no delay") << "png" << 0 << 0 << QStringList{};
-    QTest::newRow("10 dB, 150 us") << "png" << 10 << 150 << QStringList{};
-    QTest::newRow("-40 dB, 300 us") << "png" << -40 << 300 << QStringList{};
+    QTest::addColumn<QStringList>("more"); // arguments
+    QTest::addColumn<QStringList>("set");  // in the environment
+    QTest::newRow("0 dB, no delay") << "png" << 0 << 0 << QStringList{} << QStringList{};
+    QTest::newRow("10 dB, 150 us") << "png" << 10 << 150 << QStringList{} << QStringList{};
+    QTest::newRow("-40 dB, 300 us") << "png" << -40 << 300 << QStringList{} << QStringList{};
     // The figure is the 96-dpi window's, whatever the desktop's scaling.
-    QTest::newRow("QT_SCALE_FACTOR=2") << "png" << 10 << 150 << QStringList{"QT_SCALE_FACTOR=2"};
-    QTest::newRow("QT_SCREEN_SCALE_FACTORS=1.5") << "png" << 10 << 150 << QStringList{"QT_SCREEN_SCALE_FACTORS=1.5"};
-    QTest::newRow("QT_FONT_DPI=144") << "png" << 10 << 150 << QStringList{"QT_FONT_DPI=144"};
+    QTest::newRow("QT_SCALE_FACTOR=2") << "png" << 10 << 150 << QStringList{} << QStringList{"QT_SCALE_FACTOR=2"};
+    QTest::newRow("QT_SCREEN_SCALE_FACTORS=1.5")
+        << "png" << 10 << 150 << QStringList{} << QStringList{"QT_SCREEN_SCALE_FACTORS=1.5"};
+    QTest::newRow("QT_FONT_DPI=144") << "png" << 10 << 150 << QStringList{} << QStringList{"QT_FONT_DPI=144"};
+    // The simulated estimates, as squares where the CSV puts them.
+    QTest::newRow("--simulate 2.6, PNG") << "png" << 3 << 60 << QStringList{"--simulate", "2.6"} << QStringList{};
     // Vectors, as the tools readers use render them, against the PNG.
-    QTest::newRow("SVG, 10 dB, 150 us") << "svg" << 10 << 150 << QStringList{};
-    QTest::newRow("PDF, -20 dB, 37 us") << "pdf" << -20 << 37 << QStringList{};
+    QTest::newRow("SVG, 10 dB, 150 us, --simulate 0.5 --seed 9")
+        << "svg" << 10 << 150 << QStringList{"--simulate", "0.5", "--seed", "9"} << QStringList{};
+    QTest::newRow("PDF, -20 dB, 37 us") << "pdf" << -20 << 37 << QStringList{} << QStringList{};
 }
 
 void TestExport::figure()
@@ -125,9 +141,11 @@ void TestExport::figure()
     QFETCH(QString, format);
     QFETCH(int, snrDb);
     QFETCH(int, delayUs);
+    QFETCH(QStringList, more);
     QFETCH(QStringList, set);
     QTemporaryDir scratch;
-    const QStringList settings{"--snr", QString::number(snrDb), "--delay", QString::number(delayUs)};
+    const QStringList settings =
+        QStringList{"--snr", QString::number(snrDb), "--delay", QString::number(delayUs)} + more;
     const QString png = scratch.filePath("figure.png");
     QCOMPARE(runCorrelator(settings + QStringList{"--output", png}, set), 0);
     const QImage exported = QImage(png).convertToFormat(QImage::Format_RGB32);
@@ -142,10 +160,37 @@ void TestExport::figure()
     form.setSettings({std::int16_t(snrDb), std::int16_t(delayUs)});
     form.calcolo();
     const QList<QLabel *> labels = form.findChildren<QLabel *>();
+    const bool simulated = more.contains("--simulate");
+    if (simulated) {
+        // Each estimate of the CSV is a blue square of 5 x 5 pixels around
+        // the pixel that holds its lag and value; nothing else is blue.
+        const QString csv = scratch.filePath("estimates.csv");
+        QCOMPARE(runCorrelator(settings + QStringList{"--output", csv}, set), 0);
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        int squares = 0;
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            if (!line.contains(",,"))
+                continue;
+            const QList<QByteArray> fields = line.split(',');
+            QCOMPARE(fields.size(), 3);
+            const double lag = fields[0].toDouble(), value = fields[2].toDouble();
+            const QPoint centre(int((30.636 * lag + 100) / 15), int((3300 - 3200 * value) / 15));
+            int blue = 0;
+            for (int dy = -3; dy <= 3; ++dy)
+                for (int dx = -3; dx <= 3; ++dx)
+                    blue += isBlue(exported.pixel(centre + QPoint(dx, dy)));
+            QVERIFY2(isBlue(exported.pixel(centre)) && blue == 25, line.constData());
+            ++squares;
+        }
+        QCOMPARE(squares, 61);
+        QCOMPARE(countOf(exported, isBlue), 61 * 25);
+    }
     if (format == "png") {
         const QImage window = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
         const QRect plot(0, 0, 630, 432); // the plot and its margin, above the "0" under it
-        QCOMPARE(exported.copy(plot), window.copy(plot));
+        if (!simulated) // the window simulates from a seed of its own
+            QCOMPARE(exported.copy(plot), window.copy(plot));
         for (QLabel *label : labels)
             QCOMPARE(exported.copy(label->geometry()), window.copy(label->geometry()));
         return;
@@ -171,6 +216,10 @@ void TestExport::figure()
     const int fromVector = farthest(seen, looksMagenta, exported, isMagenta, 3);
     qInfo("curve: %d and %d pixels apart at most", fromPng, fromVector);
     QVERIFY2(fromPng <= 1 && fromVector <= 1, qPrintable(QStringLiteral("%1, %2").arg(fromPng).arg(fromVector)));
+    if (simulated) {
+        QCOMPARE(farthest(exported, isBlue, seen, isBlue, 3), 0);
+        QCOMPARE(farthest(seen, isBlue, exported, isBlue, 3), 0);
+    }
     // The texts stand where the PNG has them.
     for (QLabel *label : labels) {
         const QRect inPng = inkIn(exported, label->geometry());

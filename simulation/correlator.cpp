@@ -1,0 +1,187 @@
+#include "correlator.h"
+
+#include "parallel.h"
+#include "random.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <stdexcept>
+
+namespace simulation {
+
+namespace {
+
+// The band the model's constants imply: angular frequencies 125,600 plus
+// or minus 78,500 rad/s, whose flat spectrum has the model's envelope x
+// carrier as its autocorrelation.
+constexpr double kLowestRadPerSecond = 125600.0 - 78500.0;
+constexpr double kHighestRadPerSecond = 125600.0 + 78500.0;
+
+// Bins drawn from one stream of random numbers: the streams, not the
+// threads, fix what a seed gives.
+constexpr std::size_t kBinsPerStream = 4096;
+
+// A running phase is put back to its exact value this often.
+constexpr std::size_t kExactEvery = 64;
+
+} // namespace
+
+// With the population-count instruction where the processor has one: a
+// clone for each, chosen when the program loads.
+__attribute__((target_clones("popcnt", "default"))) std::uint64_t differingBits(const std::uint64_t *a,
+                                                                                  const std::uint64_t *b,
+                                                                                  std::size_t words)
+{
+    std::uint64_t count = 0;
+    for (std::size_t i = 0; i < words; ++i)
+        count += std::uint64_t(__builtin_popcountll(a[i] ^ b[i]));
+    return count;
+}
+
+std::size_t samplesFor(double seconds)
+{
+    if (!(seconds >= kShortestSeconds && seconds <= kLongestSeconds))
+        throw std::invalid_argument("duration out of range");
+    // 2.6 x 200,000 is a hair above 520,000 in binary: that hair is not a sample.
+    const auto wanted = std::size_t(std::ceil(seconds * kSampleRate - 1e-6));
+    std::size_t best = SIZE_MAX;
+    for (std::size_t twos = 1; twos < 2 * wanted; twos *= 2)
+        for (std::size_t threes = twos; threes < 2 * wanted; threes *= 3)
+            for (std::size_t fives = threes; fives < 2 * wanted; fives *= 5)
+                if (fives >= wanted && fives < best)
+                    best = fives;
+    return best;
+}
+
+Correlator::Correlator(double seconds)
+    : samples_(samplesFor(seconds)), fft_(samples_), words_((fft_.columns() + 63) / 64), spectrum_(samples_),
+      scratch_(samples_), first_(fft_.rows() * words_), second_(fft_.rows() * words_)
+{
+    // The rows that lags up to 300 microseconds turn, for each turn.
+    const std::size_t turns = (fft_.rows() - 1 + kLags - 1) / fft_.rows();
+    secondTurned_.resize(turns * std::min(fft_.rows(), kLags) * words_);
+}
+
+Estimates Correlator::run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed)
+{
+    // The power ratio S of the setting: the signal's amplitude against
+    // noises of unit power, so that the inputs' correlation is the
+    // model's gain S / (1 + S).
+    const double amplitude = std::pow(10.0, snrDb / 20.0);
+    synthesize(amplitude, delayUs * 1e-6 * kSampleRate, seed);
+    transform();
+    clip();
+    return correlate();
+}
+
+void Correlator::transform()
+{
+    fft_.inverse(spectrum_.data(), scratch_.data(), spectrum_.data());
+}
+
+// Both inputs at once, as the real and imaginary parts of one complex
+// signal: z = x1 + i x2, with x1 = a s + n1 and x2 = a s delayed + n2, s,
+// n1 and n2 independent complex Gaussians on the in-band bins, the delay a
+// phase ramp.
+void Correlator::synthesize(double amplitude, double delaySamples, std::uint64_t seed)
+{
+    const std::size_t n = samples_;
+    const double binRadPerSecond = 2 * std::numbers::pi * kSampleRate / double(n);
+    const auto lowest = std::size_t(std::ceil(kLowestRadPerSecond / binRadPerSecond));
+    const auto highest = std::size_t(std::floor(kHighestRadPerSecond / binRadPerSecond));
+    inParallel(n, [this](std::size_t begin, std::size_t end) {
+        std::fill(spectrum_.begin() + std::ptrdiff_t(begin), spectrum_.begin() + std::ptrdiff_t(end), Complex{0, 0});
+    });
+    const std::size_t streams = (highest - lowest + kBinsPerStream) / kBinsPerStream;
+    const double turn = 2 * std::numbers::pi * delaySamples / double(n);
+    inParallel(streams, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t stream = begin; stream < end; ++stream) {
+            Normal normal(SplitMix64(seed ^ (stream * 0xd1b54a32d192ed03)).next());
+            const std::size_t first = lowest + stream * kBinsPerStream;
+            const std::size_t last = std::min(highest, first + kBinsPerStream - 1);
+            std::complex<double> delay, step;
+            for (std::size_t k = first; k <= last; ++k) {
+                if ((k - first) % kExactEvery == 0) {
+                    delay = std::polar(1.0, -turn * double(k));
+                    step = std::polar(1.0, -turn);
+                }
+                const std::complex<double> s(normal.next(), normal.next());
+                const std::complex<double> n1(normal.next(), normal.next());
+                const std::complex<double> n2(normal.next(), normal.next());
+                const std::complex<double> x1 = amplitude * s + n1;
+                const std::complex<double> x2 = amplitude * s * delay + n2;
+                // Z[k] = X1[k] + i X2[k]; Z[n - k] = conj(X1[k]) + i conj(X2[k]).
+                spectrum_[k] = {float(x1.real() - x2.imag()), float(x1.imag() + x2.real())};
+                spectrum_[n - k] = {float(x1.real() + x2.imag()), float(x2.real() - x1.imag())};
+                delay *= step;
+            }
+        }
+    });
+}
+
+// One bit a sample, set where the input is positive: x1 in the real parts,
+// x2 in the imaginary ones.
+void Correlator::clip()
+{
+    const std::size_t columns = fft_.columns();
+    inParallel(fft_.rows(), [&](std::size_t begin, std::size_t end) {
+        for (std::size_t r = begin; r < end; ++r) {
+            const Complex *z = spectrum_.data() + r * columns;
+            std::uint64_t *x1 = first_.data() + r * words_;
+            std::uint64_t *x2 = second_.data() + r * words_;
+            for (std::size_t word = 0; word < words_; ++word) {
+                const std::size_t from = word * 64;
+                const std::size_t count = std::min<std::size_t>(64, columns - from);
+                std::uint64_t bits1 = 0, bits2 = 0;
+                for (std::size_t j = 0; j < count; ++j) {
+                    bits1 |= std::uint64_t(z[from + j].r > 0) << j;
+                    bits2 |= std::uint64_t(z[from + j].i > 0) << j;
+                }
+                x1[word] = bits1;
+                x2[word] = bits2;
+            }
+        }
+    });
+    // Row r, turned by t: bit c is the row's bit (c + t) mod columns.
+    const std::size_t rows = std::min(fft_.rows(), kLags);
+    const std::size_t turns = secondTurned_.size() / (rows * words_);
+    for (std::size_t t = 1; t <= turns; ++t)
+        for (std::size_t r = 0; r < rows; ++r) {
+            const std::uint64_t *row = second_.data() + r * words_;
+            std::uint64_t *turned = secondTurned_.data() + ((t - 1) * rows + r) * words_;
+            std::fill(turned, turned + words_, 0);
+            for (std::size_t c = 0; c < columns; ++c) {
+                const std::size_t from = (c + t) % columns;
+                turned[c / 64] |= ((row[from / 64] >> (from % 64)) & 1) << (c % 64);
+            }
+        }
+}
+
+// At lag k, sample m = r + rows c meets sample m + k = r' + rows (c + t),
+// with r + k = t rows + r': row r of the first input against row r' of the
+// second turned by t. Every row pair lines up word for word.
+Estimates Correlator::correlate() const
+{
+    const std::size_t rows = fft_.rows();
+    const std::size_t turnedRows = std::min(rows, kLags);
+    Estimates estimates{};
+    inParallel(kLags, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k) {
+            std::uint64_t count = 0;
+            const std::size_t aligned = k < rows ? rows - k : 0;
+            count += differingBits(first_.data(), second_.data() + k * words_, aligned * words_);
+            for (std::size_t r = aligned; r < rows; ++r) {
+                const std::size_t t = (r + k) / rows, other = (r + k) % rows;
+                const std::uint64_t *row = t == 0 ? second_.data() + other * words_
+                                                  : secondTurned_.data() + ((t - 1) * turnedRows + other) * words_;
+                count += differingBits(first_.data() + r * words_, row, words_);
+            }
+            estimates[k] = 1.0 - 2.0 * double(count) / double(samples_);
+        }
+    });
+    return estimates;
+}
+
+} // namespace simulation
