@@ -2,23 +2,24 @@
 
 #include "failurereport.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QImage>
-#include <QPixmap>
-#include <QResource>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPixmap>
 #include <QRegularExpression>
+#include <QResource>
+#include <QTimer>
 #include <QTranslator>
 
 #include <csignal>
 #include <cstdio>
-#include <exception>
-#include <new>
-#include <random>
-#include <malloc.h>
-#include <pthread.h>
 #include <cstdlib>
+#include <exception>
+#include <malloc.h>
+#include <new>
+#include <pthread.h>
+#include <random>
 #include <string>
 #include <unistd.h>
 
@@ -40,12 +41,27 @@ constexpr PluginPackage kPluginPackages[] = {
     {"wayland-egl", "qt6-wayland"},
 };
 
+bool harmless(const QString &message)
+{
+    return message.startsWith(QLatin1String("QSpiApplication::keyEventError"));
+}
+
+QtMessageHandler beyondHarmless = nullptr;
+
+void dropHarmless(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!harmless(message))
+        beyondHarmless(type, context, message);
+}
+
 QtMessageHandler passedOn = nullptr;
 std::string heldBack;
 QStringList heldFirstLines;
 
 void hold(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
+    if (harmless(message))
+        return;
     if (type != QtFatalMsg && message.startsWith(QLatin1String("correlator: "))) {
         passedOn(type, context, message);
         return;
@@ -157,6 +173,41 @@ QString startup::failureLine(const QStringList &qtMessages)
     if (!package.isEmpty())
         line += QStringLiteral(" (installare il pacchetto %1)").arg(package);
     return line;
+}
+
+void startup::prepareProcess()
+{
+    reserveLess();
+    endQuietlyWhenOutOfMemory();
+    armWatchdog();
+    quietenHarmlessMessages();
+}
+
+void startup::dressApplication()
+{
+    // The icon on X11; on Wayland the compositor finds it by the desktop file.
+    QApplication::setWindowIcon(windowIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral(CORRELATOR_APP_ID));
+    installQtTranslations();
+    QTimer::singleShot(0, [] { disarmWatchdog(); });
+}
+
+bool startup::createWindow(std::optional<Form1> &form, const CommandLine &command)
+{
+    try {
+        form.emplace();
+        if (command.simulateSeconds)
+            form->setSimulation(*command.simulateSeconds, command.seed ? *command.seed : randomSeed());
+        return true;
+    } catch (...) {
+        reportFailure(nullptr, "Form1", std::current_exception());
+        return false;
+    }
+}
+
+void startup::quietenHarmlessMessages()
+{
+    beyondHarmless = qInstallMessageHandler(dropHarmless);
 }
 
 startup::HeldQtMessages::HeldQtMessages()

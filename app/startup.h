@@ -1,13 +1,30 @@
 // What can stop the window from opening, said in one line.
 #pragma once
 
+#include "commandline.h"
+#include "form1.h"
+
 #include <QIcon>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 
 namespace startup {
+
+// What the process needs before Qt starts: reserveLess(),
+// endQuietlyWhenOutOfMemory(), armWatchdog(), quietenHarmlessMessages().
+void prepareProcess();
+
+// What the application needs before its window: windowIcon(), the desktop
+// file's name, installQtTranslations(); and, once the event loop runs,
+// disarmWatchdog().
+void dressApplication();
+
+// Makes the window, simulating when the command asks; on a failure says
+// why and returns false.
+bool createWindow(std::optional<Form1> &form, const CommandLine &command);
 
 // Asks for less address space than the C library would by default: one
 // malloc arena for all threads (not 64 MB more for each of Qt's helper
@@ -34,6 +51,11 @@ bool displayConfigured();
 // Qt's own messages, its fatal one last: Qt's reason, and the Debian
 // package to install when the platform plugin it needs is missing.
 QString failureLine(const QStringList &qtMessages);
+
+// Keeps the accessibility bridge's notes on key events off the terminal:
+// when a screen reader is slow to answer for keys that repeat fast, Qt
+// says so, and nothing is wrong.
+void quietenHarmlessMessages();
 
 // Until the window has shown its first frame Qt's messages are held back.
 // If Qt cannot connect to the display they become failureLine() and the

@@ -15,14 +15,16 @@ RUN_PACKAGES=(
 )
 
 # What the tests and the benchmarks need besides: an X server and the
-# tools that drive it, the accessibility bus, the package checkers, and
-# the viewers that render the SVG and PDF figures as a reader sees them.
+# tools that drive it, the accessibility bus and a screen reader that
+# speaks, the package checkers, and the viewers that render the SVG and
+# PDF figures as a reader sees them.
 TEST_PACKAGES=(
     "${RUN_PACKAGES[@]}"
     libx11-dev libbenchmark-dev fonts-dejavu-core
     xvfb xauth xdotool imagemagick x11-utils
     desktop-file-utils dpkg-dev file bc procps
     dbus at-spi2-core python3-pyatspi
+    orca speech-dispatcher speech-dispatcher-espeak-ng
     lintian appstream hyperfine
     librsvg2-bin poppler-utils
 )

@@ -1,31 +1,157 @@
-// What a screen reader finds in the window.
+// What a screen reader finds in the window: the bars with their units and
+// the result, the readouts as the numbers they show, and a text for the
+// plot. What changes is said once, when it changes.
 #pragma once
 
+#include <QAccessibleObject>
 #include <QAccessibleWidget>
+#include <QObject>
+#include <QRect>
 
-class QLabel;
 class ScrollBar;
 
 namespace accessibility {
 
-// Installs, once, the interfaces below for the window and its scroll bars.
+// Installs, once, the interfaces below for the window, its scroll bars and
+// its plot.
 void install();
 
-// A readout's name is its number with its caption and unit: a label's name
-// is all of it that reaches a screen reader.
-void nameReadout(QLabel *readout, const QLabel *caption, const QLabel *unit);
+// Sets a widget's accessible name or description, and tells a screen
+// reader only when it changed: one that speaks a change of the focused
+// control's name then says a new result once, and nothing while it stays.
+void name(QWidget *widget, const QString &name);
+void describe(QWidget *widget, const QString &description);
+
+// The caption a bar's text gives a screen reader: its name until a tick
+// adds the result to it.
+inline const char *const kCaptionProperty = "caption";
 
 } // namespace accessibility
 
+// The plot, for a screen reader: not a control, so a plain object of the
+// window's whose description says where the curve peaks and how high.
+class Plot : public QObject {
+    Q_OBJECT
+
+public:
+    // area: the plot's place in the window.
+    Plot(QWidget *window, const QRect &area);
+
+    QWidget *window() const;
+    QRect area() const { return area_; }
+    QString description() const { return description_; }
+    // Tells a screen reader only when it changed.
+    void setDescription(const QString &description);
+
+private:
+    QRect area_;
+    QString description_;
+};
+
+// A line said once to a screen reader, politely and without moving the
+// focus: a notification that nothing on screen shows. Qt 6.4 sends a
+// changed name or description to a screen reader without the new text,
+// which Orca 43 then cannot speak; a notification's showing it speaks.
+class Announcement : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Announcement(QWidget *window);
+
+    QWidget *window() const;
+    QString text() const { return text_; }
+    // Keeps text, to be said by say() only when it changes.
+    void setText(const QString &text) { text_ = text; }
+    void say(const QString &text);
+
+private:
+    QString text_;
+};
+
+// The window, with the plot and the announcement among its children.
+class WindowAccessible : public QAccessibleWidget {
+public:
+    explicit WindowAccessible(QWidget *window);
+
+    int childCount() const override;
+    QAccessibleInterface *child(int index) const override;
+    int indexOfChild(const QAccessibleInterface *child) const override;
+
+private:
+    // The children that are not widgets: the plot and the announcement.
+    QList<QObject *> others() const;
+};
+
+// The plot as a chart whose description is its text.
+class PlotAccessible : public QAccessibleObject {
+public:
+    explicit PlotAccessible(Plot *plot);
+
+    QAccessibleInterface *parent() const override;
+    int childCount() const override { return 0; }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QAccessible::Role role() const override { return QAccessible::Chart; }
+    QAccessible::State state() const override;
+    QString text(QAccessible::Text t) const override;
+    QRect rect() const override;
+
+private:
+    Plot *plot() const;
+};
+
+// The announcement as a notification, named by what it says.
+class AnnouncementAccessible : public QAccessibleObject {
+public:
+    explicit AnnouncementAccessible(Announcement *announcement);
+
+    QAccessibleInterface *parent() const override;
+    int childCount() const override { return 0; }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QAccessible::Role role() const override { return QAccessible::Notification; }
+    QAccessible::State state() const override;
+    QString text(QAccessible::Text t) const override;
+    QRect rect() const override;
+
+private:
+    Announcement *announcement() const;
+};
+
 // What a screen reader gets of a scroll bar: its name, and as its value the
 // number the window shows for it, so the signal-to-noise bar reads in dB
-// with the sign on screen rather than its raw, negated value.
-class ScrollBarAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+// with the sign on screen rather than its raw, negated value. As text it
+// has its caption alone, which is what reading the window line by line
+// finds of it: its number and unit stand on labels of their own.
+class ScrollBarAccessible : public QAccessibleWidget,
+                            public QAccessibleValueInterface,
+                            public QAccessibleTextInterface {
 public:
     explicit ScrollBarAccessible(ScrollBar *bar);
 
     void *interface_cast(QAccessible::InterfaceType type) override;
     QString text(QAccessible::Text t) const override;
+
+    // The caption, one line that fills the bar.
+    QString text(int startOffset, int endOffset) const override;
+    int characterCount() const override;
+    QRect characterRect(int offset) const override;
+    int offsetAtPoint(const QPoint &point) const override;
+    QString textAtOffset(int offset, QAccessible::TextBoundaryType boundary, int *startOffset,
+                         int *endOffset) const override;
+    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType boundary, int *startOffset,
+                             int *endOffset) const override;
+    QString textAfterOffset(int offset, QAccessible::TextBoundaryType boundary, int *startOffset,
+                            int *endOffset) const override;
+    void selection(int, int *startOffset, int *endOffset) const override { *startOffset = *endOffset = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int *startOffset, int *endOffset) const override;
 
     QVariant currentValue() const override;
     void setCurrentValue(const QVariant &value) override;

@@ -53,11 +53,15 @@ struct Control {
     Bar bar;
 };
 
-// What a screen reader says with a readout's number: its caption before it
-// and its unit after it.
-struct ReadoutWords {
+// Where a tick writes each readout.
+struct ReadoutLabel {
     plot::Readout readout;
     QLabel *Form1::*label;
+};
+
+// The caption that names a bar and the unit of its value.
+struct BarWords {
+    ScrollBar *Form1::*bar;
     QLabel *Form1::*caption;
     QLabel *Form1::*unit;
 };
@@ -115,10 +119,15 @@ struct ControlTable {
         {"Label2", Kind::Label, &Form1::Label2, -1, 9720, 3120, 1695, 375, " \"r\"", TextLayout::FixedBox, kCaptionPoints, {}},
     };
 
-    static constexpr ReadoutWords kReadouts[] = {
-        {plot::Readout::Snr, &Form1::Label3, &Form1::Label4, &Form1::Label12},
-        {plot::Readout::Delay, &Form1::Label9, &Form1::Label8, &Form1::Label11},
-        {plot::Readout::ZeroLag, &Form1::Label14, &Form1::Label15, nullptr},
+    static constexpr ReadoutLabel kReadouts[] = {
+        {plot::Readout::Snr, &Form1::Label3},
+        {plot::Readout::Delay, &Form1::Label9},
+        {plot::Readout::ZeroLag, &Form1::Label14},
+    };
+
+    static constexpr BarWords kBars[] = {
+        {&Form1::VScroll1, &Form1::Label4, &Form1::Label12},
+        {&Form1::HScroll1, &Form1::Label8, &Form1::Label11},
     };
 };
 
@@ -136,10 +145,7 @@ Form1::Form1(QWidget *parent)
     // The surface comes with the first repaint, which is the first to need it.
     resize(qRound(kInitialClientWidth / twips), qRound(kInitialClientHeight / twips));
 
-    HScroll1->setAccessibleName(Label8->text());
-    VScroll1->setAccessibleName(Label4->text());
-    for (const ReadoutWords &words : ControlTable::kReadouts)
-        accessibility::nameReadout(this->*words.label, this->*words.caption, words.unit ? this->*words.unit : nullptr);
+    describeForScreenReaders();
     setTabOrder(VScroll1, HScroll1);
     VScroll1->setFocus();
 
@@ -251,10 +257,52 @@ void Form1::capSizeToScreens()
 
 QLabel *Form1::readoutLabel(plot::Readout readout) const
 {
-    for (const ReadoutWords &words : ControlTable::kReadouts)
-        if (words.readout == readout)
-            return this->*words.label;
+    for (const ReadoutLabel &entry : ControlTable::kReadouts)
+        if (entry.readout == readout)
+            return this->*entry.label;
     return nullptr;
+}
+
+// A bar is named by its caption and described by its unit, which a screen
+// reader speaks after its value; the readouts are the numbers they show,
+// so that reading the window line by line finds caption, number and unit
+// once each.
+void Form1::describeForScreenReaders()
+{
+    setAccessibleDescription(QStringLiteral(
+        "Correlatore a clipping: la correlazione in funzione del ritardo, ridisegnata ogni secondo, "
+        "e il suo valore a ritardo zero, C (0)."));
+    for (const BarWords &words : ControlTable::kBars) {
+        ScrollBar *bar = this->*words.bar;
+        const QString caption = (this->*words.caption)->text();
+        bar->setProperty(accessibility::kCaptionProperty, caption);
+        accessibility::name(bar, caption);
+        accessibility::describe(bar, (this->*words.unit)->text());
+    }
+    announcement_ = new Announcement(this);
+    const double twips = twipsPerPixel();
+    plot_ = new Plot(this, QRect(QPoint(qRound(plot::frame::kLeft / twips), qRound(plot::frame::kTop / twips)),
+                                 QPoint(qRound(plot::frame::kRight / twips), qRound(plot::frame::kBottom / twips))));
+}
+
+// After a tick: a new result is said once; each bar's description tells
+// its unit and the result, which a screen reader speaks after the bar's
+// value, on focus and when asked where the focus is; the plot tells where
+// the curve peaks and how high.
+void Form1::tellScreenReaders()
+{
+    const QString result = Label15->text() + u' ' + Label14->text();
+    // The first result is not news: a focused bar tells it.
+    if (announcement_->text().isNull())
+        announcement_->setText(result);
+    else if (result != announcement_->text())
+        announcement_->say(result);
+    for (const BarWords &words : ControlTable::kBars)
+        accessibility::describe(this->*words.bar, (this->*words.unit)->text() + QStringLiteral(", ") + result);
+    QString curve = QStringLiteral("Picco a %1 %2, altezza %3").arg(Label9->text(), Label11->text(), Label14->text());
+    if (!simulated_.empty())
+        curve += QStringLiteral("; %1 stime simulate attorno alla curva").arg(simulated_.size());
+    plot_->setDescription(curve + u'.');
 }
 
 // Everything a tick draws, and nothing beyond: the window's background
@@ -292,13 +340,9 @@ void Form1::calcolo()
         const simulation::Estimates estimates = simulator_->run(now.snrDb, now.delayUs, nextSeed_++);
         simulated_.assign(estimates.begin(), estimates.end());
     }
-    plot::tick(*surface_, now, simulated_, QLocale::system().decimalPoint(), [this](plot::Readout readout, const QString &text) {
-        QLabel *label = readoutLabel(readout);
-        setCaption(label, text);
-        for (const ReadoutWords &words : ControlTable::kReadouts)
-            if (words.readout == readout)
-                accessibility::nameReadout(label, this->*words.caption, words.unit ? this->*words.unit : nullptr);
-    });
+    plot::tick(*surface_, now, simulated_, QLocale::system().decimalPoint(),
+               [this](plot::Readout readout, const QString &text) { setCaption(readoutLabel(readout), text); });
+    tellScreenReaders();
     update();
 }
 

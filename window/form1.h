@@ -10,7 +10,9 @@
 #include <vector>
 #include <memory>
 
+class Announcement;
 class DestroyedWatch;
+class Plot;
 class QLabel;
 class QTimer;
 class ScrollBar;
@@ -72,6 +74,8 @@ private:
     void connectHandlers();
     void capSizeToScreens();
     QLabel *readoutLabel(plot::Readout readout) const;
+    void describeForScreenReaders();
+    void tellScreenReaders();
     void fitSurfaceToWindow();
     template <typename Handler>
     void runHandler(const char *name, Handler &&handler);
@@ -96,6 +100,8 @@ private:
     QLabel *Label14 = nullptr;
     QLabel *Label15 = nullptr;
 
+    Plot *plot_ = nullptr;
+    Announcement *announcement_ = nullptr;
     std::unique_ptr<plot::ImageSurface> surface_;
     std::unique_ptr<DestroyedWatch> destroyedWatch_;
     std::unique_ptr<simulation::Correlator> simulator_;

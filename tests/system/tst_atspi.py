@@ -1,15 +1,18 @@
 #!/usr/bin/python3
-"""The window as a screen reader sees it.
+"""The window as a blind student meets it: through Orca, and through the
+accessibility bus that Orca reads.
 
-Started by atspi.sh, which provides an X server, a session bus and the
-accessibility bus. Starts the program, listens on the bus like a screen
-reader does, drives the bars with the keyboard through xdotool and checks
-what the bus says after the next tick.
+Started by atspi.sh, which provides an X server, a session bus, the
+accessibility bus and a home for Orca. Starts Orca and the program, drives
+the window with the keyboard through xdotool, listens on the bus as a
+screen reader does, and reads what Orca said from its debug file.
 
-    tst_atspi.py PROGRAM
+    tst_atspi.py PROGRAM SCRATCH_DIR
 """
 
 import os
+import re
+import signal
 import subprocess
 import sys
 import tempfile
@@ -20,7 +23,7 @@ from gi.repository import GLib
 
 APP_NAME = "correlator"
 # How long to wait for what must come, however busy the machine.
-PATIENCE_S = 20.0
+PATIENCE_S = 30.0
 
 
 def pump(seconds):
@@ -61,6 +64,8 @@ def value_of(node):
 def describe(node, depth=0):
     value = value_of(node)
     line = "  " * depth + f"[{node.getRoleName()}] {node.name!r}"
+    if node.description:
+        line += f" ({node.description!r})"
     if value is not None:
         line += " value %g (%g..%g)" % value
     lines = [line]
@@ -79,20 +84,70 @@ def xdotool(*arguments):
     subprocess.run(["xdotool", *arguments], check=True, capture_output=True)
 
 
+class Orca:
+    """The screen reader, and what it says: the SPEECH OUTPUT lines of its
+    debug file, which it writes in blocks, late."""
+
+    SPEECH = re.compile(r"^\S+ - SPEECH OUTPUT: '(.*)'\s*(?:\{'established': \w+\}|\[\{'established': \w+\}\]|None)\s*$")
+
+    def __init__(self, scratch):
+        self.log = os.path.join(scratch, "orca-debug.out")
+        self.process = subprocess.Popen(
+            ["orca", "-u", os.path.join(scratch, "home", "orca"), "--debug-file", self.log],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        ready = wait_for(lambda: "Screen reader on." in self.said())
+        assert ready, "Orca did not start"
+
+    def said(self):
+        try:
+            with open(self.log, errors="replace") as log:
+                return [m.group(1) for m in map(self.SPEECH.match, log) if m]
+        except FileNotFoundError:
+            return []
+
+    def stop(self, last):
+        """Makes Orca write out what it said, up to the utterance last, and
+        stops it; everything it said."""
+        for _ in range(60):
+            if any(last in line for line in self.said()):
+                break
+            xdotool("key", "Shift_L")  # each key it logs at length
+            time.sleep(0.25)
+        self.process.send_signal(signal.SIGTERM)
+        try:
+            self.process.wait(10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait(10)
+        return self.said()
+
+
+def after(lines, marker):
+    """The utterances after the first one that is marker."""
+    assert marker in lines, f"{marker!r} not among {lines}"
+    return lines[lines.index(marker) + 1:]
+
+
+def until(lines, marker):
+    """The utterances before the first one that is marker."""
+    return lines[:lines.index(marker)] if marker in lines else lines
+
+
 def main():
-    program = sys.argv[1]
-    name_changes = []
+    program, scratch = sys.argv[1], sys.argv[2]
+    events = []  # (time, type, role, name, text) of name and description changes
     focused = []
 
     def on_event(event):
-        if event.type == "object:property-change:accessible-name":
-            name_changes.append(str(event.source.name))
+        if event.type.startswith("object:property-change:accessible-"):
+            source = event.source
+            events.append((time.monotonic(), event.type, source.getRoleName(), source.name,
+                           source.description))
         elif event.type == "focus:":
             focused.append(str(event.source.name))
 
-    # A listening client: Qt only sends events, and would only warn about
-    # ones it cannot send, when somebody listens.
     pyatspi.Registry.registerEventListener(on_event, "object:", "window:", "focus:")
+    orca = Orca(scratch)
 
     # Numbers as in C, Qt's own texts in Italian.
     env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", LC_ALL="C", LANGUAGE="it")
@@ -101,24 +156,41 @@ def main():
         try:
             app = find_application()
             assert [(w.getRole(), w.name) for w in app] == [(pyatspi.ROLE_FRAME, "Form1")], describe(app)
+            frame = app[0]
+            assert "correlatore a clipping" in frame.description.lower(), frame.description
+            labels = lambda: {n.name for n in nodes(app) if n.getRole() == pyatspi.ROLE_LABEL}
+            assert wait_for(lambda: ".334" in labels()), "no first tick"
             window = subprocess.run(["xdotool", "search", "--sync", "--name", "^Form1$"],
                                     check=True, capture_output=True, text=True).stdout.split()[0]
+
+            # The steps a student takes; each is told apart in what Orca
+            # says by what it echoes or reads.
             xdotool("windowfocus", "--sync", window)
+            pump(1.5)
+            xdotool("key", "Up")  # the signal-to-noise bar: 1 dB
+            assert wait_for(lambda: ".377" in labels()), "the tick after Up did not come"
+            pump(1.5)
+            idle_from = time.monotonic()
+            pump(4)  # idle: the ticks go on, nothing changes
+            idle_to = time.monotonic()
+            xdotool("key", "Tab")  # the delay bar
+            pump(1.5)
+            xdotool("key", "End")  # 300 microseconds
+            pump(1.5)
+            xdotool("key", "KP_Enter")  # where am I
+            pump(1.5)
+            xdotool("key", "--delay", "150", "KP_Add", "KP_Add")  # flat review: read all
+            pump(3)
 
-            # The signal-to-noise bar has the focus: ten steps up are +10 dB.
-            # Then the delay bar: three to the right and one back is 2.
-            for key in ["Up"] * 10 + ["Tab"] + ["Right"] * 3 + ["Left"]:
-                xdotool("key", key)
-            expected = {"(Si/Ni)": (10, -40, 40), "Ritardo tra i due segnali": (2, 0, 300)}
-            bars = lambda: {n.name: value_of(n) for n in nodes(app) if n.getRole() == pyatspi.ROLE_SCROLL_BAR}
-            assert wait_for(lambda: bars() == expected), bars()
+            bars = {n.name: value_of(n) for n in nodes(app) if n.getRole() == pyatspi.ROLE_SCROLL_BAR}
+            assert bars == {"(Si/Ni)": (1, -40, 40), "Ritardo tra i due segnali": (300, 0, 300)}, bars
+            assert labels() >= {"1", "300", ".377"}, labels()
+            during_idle = [e for e in events if idle_from <= e[0] <= idle_to]
+            assert not during_idle, f"told of changes while nothing changed: {during_idle}"
 
-            readouts = ["(Si/Ni) 10 dB", "Ritardo tra i due segnali 2 microSec.", "C (0) = .727"]
-            labels = lambda: {n.name for n in nodes(app) if n.getRole() == pyatspi.ROLE_LABEL}
-            assert wait_for(lambda: all(r in name_changes for r in readouts)), name_changes
-            for readout in readouts:
-                assert readout in labels(), f"{readout!r} not among {sorted(labels())}"
-
+            # Keys that repeat fast while the screen reader listens.
+            xdotool("key", "--delay", "5", *(["Left"] * 20 + ["Right"] * 20))
+            pump(1)
             # Qt's own menu on a bar speaks the user's language.
             xdotool("mousemove", "--window", window, "130", "552", "click", "3")
             pump(0.3)
@@ -128,11 +200,34 @@ def main():
 
             print("\n".join(describe(app)))
         finally:
+            said = orca.stop("- C (r*)")
             app_process.terminate()
             app_process.wait(10)
         errors.seek(0)
         stderr = errors.read().decode(errors="replace")
-    assert "qt.accessibility" not in stderr, stderr
+
+    print("Orca said:\n  " + "\n  ".join(said))
+    # Focus: the bar's name, value, unit, and the result.
+    focus = after(said, "Form1 frame.")
+    assert focus[1:3] == ["(Si/Ni) scroll bar 0.", "dB, C (0) = .334."], focus[:3]
+    # Up: the value, then at the next tick the new result, once; then
+    # nothing while nothing changes.
+    up = until(after(said, "dB, C (0) = .334."), "tab ")
+    assert up == ["1", "notification C (0) = .377."], up
+    assert sum("C (0) = .377" in line and "notification" in line for line in said) == 1, said
+    # Tab, End: the other bar with its unit and the result; its value.
+    assert after(said, "tab ")[:3] == ["Ritardo tra i due segnali scroll bar 0.", "microSec., C (0) = .377.",
+                                       "300"], after(said, "tab ")[:3]
+    # Where am I: the bar, its value and the result.
+    where = after(said, "return ")[0]
+    assert where.startswith("Ritardo tra i due segnali scroll bar 300") and "C (0) = .377" in where, where
+    # Flat review: each caption, number and unit once; each bar by its name.
+    review = until(after(after(said, "plus "), "plus "), "plus ")
+    assert "Ritardo tra i due segnali (Si/Ni) 1 dB" in review, review
+    assert "(Si/Ni)" in review and "Ritardo tra i due segnali" in review, review
+    assert not any(re.search(r"\b(\S+) \1\b", line) for line in review), review
+    # The terminal stays quiet.
+    assert "keyEventError" not in stderr and "qt.accessibility" not in stderr, stderr
     print("PASS")
 
 
