@@ -86,7 +86,8 @@ std::optional<std::int64_t> integerOf(const QString &text)
         const char16_t c = text[at].unicode();
         if (c < u'0' || c > u'9')
             return std::nullopt;
-        value = std::min<std::int64_t>(value * 10 + (c - u'0'), kBeyondEveryRange);
+        value = value >= kBeyondEveryRange / 10 ? kBeyondEveryRange
+                                                 : std::min<std::int64_t>(value * 10 + (c - u'0'), kBeyondEveryRange);
     }
     return negative ? -value : value;
 }
