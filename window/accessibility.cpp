@@ -23,12 +23,10 @@ QAccessibleInterface *scrollBarFactory(const QString &, QObject *object)
     return nullptr;
 }
 
-QAccessibleInterface *plotFactory(const QString &, QObject *object)
+QAccessibleInterface *partFactory(const QString &, QObject *object)
 {
-    if (auto *plot = qobject_cast<Plot *>(object))
-        return new PlotAccessible(plot);
-    if (auto *announcement = qobject_cast<Announcement *>(object))
-        return new AnnouncementAccessible(announcement);
+    if (auto *part = qobject_cast<WindowPart *>(object))
+        return new WindowPartAccessible(part);
     return nullptr;
 }
 
@@ -39,7 +37,7 @@ void accessibility::install()
     static const bool installed = [] {
         QAccessible::installFactory(windowFactory);
         QAccessible::installFactory(scrollBarFactory);
-        QAccessible::installFactory(plotFactory);
+        QAccessible::installFactory(partFactory);
         return true;
     }();
     Q_UNUSED(installed);
@@ -57,18 +55,19 @@ void accessibility::describe(QWidget *widget, const QString &description)
         widget->setAccessibleDescription(description);
 }
 
-Plot::Plot(QWidget *window, const QRect &area)
-    : QObject(window), area_(area)
+WindowPart::WindowPart(QWidget *window, const QString &objectName, QAccessible::Role role, const QString &name,
+                       const QRect &area)
+    : QObject(window), role_(role), name_(name), area_(area)
 {
-    setObjectName(QStringLiteral("plot"));
+    setObjectName(objectName);
 }
 
-QWidget *Plot::window() const
+QWidget *WindowPart::window() const
 {
     return static_cast<QWidget *>(parent());
 }
 
-void Plot::setDescription(const QString &description)
+void WindowPart::setDescription(const QString &description)
 {
     if (description == description_)
         return;
@@ -77,137 +76,92 @@ void Plot::setDescription(const QString &description)
     QAccessible::updateAccessibility(&changed);
 }
 
+void WindowPart::announce(const QString &text)
+{
+    name_ = text;
+    QAccessibleEvent shown(this, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
+}
+
 // A screen reader announces a top-level window by its role and title.
 WindowAccessible::WindowAccessible(QWidget *window)
     : QAccessibleWidget(window, QAccessible::Window)
 {
 }
 
-QList<QObject *> WindowAccessible::others() const
+QList<WindowPart *> WindowAccessible::parts() const
 {
-    QList<QObject *> others;
-    for (QObject *child : widget()->children())
-        if (qobject_cast<Plot *>(child) || qobject_cast<Announcement *>(child))
-            others << child;
-    return others;
+    return widget()->findChildren<WindowPart *>(QString(), Qt::FindDirectChildrenOnly);
 }
 
 int WindowAccessible::childCount() const
 {
-    return QAccessibleWidget::childCount() + int(others().size());
+    return QAccessibleWidget::childCount() + int(parts().size());
 }
 
 QAccessibleInterface *WindowAccessible::child(int index) const
 {
     const int widgets = QAccessibleWidget::childCount();
-    if (index >= widgets) {
-        const QList<QObject *> rest = others();
-        return index - widgets < rest.size() ? QAccessible::queryAccessibleInterface(rest[index - widgets]) : nullptr;
-    }
-    return QAccessibleWidget::child(index);
+    if (index < widgets)
+        return QAccessibleWidget::child(index);
+    const QList<WindowPart *> rest = parts();
+    return index - widgets < rest.size() ? QAccessible::queryAccessibleInterface(rest[index - widgets]) : nullptr;
 }
 
 int WindowAccessible::indexOfChild(const QAccessibleInterface *child) const
 {
-    const qsizetype at = child ? others().indexOf(child->object()) : -1;
+    const qsizetype at = child ? parts().indexOf(qobject_cast<WindowPart *>(child->object())) : -1;
     if (at >= 0)
         return QAccessibleWidget::childCount() + int(at);
     return QAccessibleWidget::indexOfChild(child);
 }
 
-Announcement::Announcement(QWidget *window)
-    : QObject(window)
-{
-    setObjectName(QStringLiteral("announcement"));
-}
-
-QWidget *Announcement::window() const
-{
-    return static_cast<QWidget *>(parent());
-}
-
-void Announcement::say(const QString &text)
-{
-    text_ = text;
-    QAccessibleEvent shown(this, QAccessible::ObjectShow);
-    QAccessible::updateAccessibility(&shown);
-}
-
-AnnouncementAccessible::AnnouncementAccessible(Announcement *announcement)
-    : QAccessibleObject(announcement)
+WindowPartAccessible::WindowPartAccessible(WindowPart *part)
+    : QAccessibleObject(part)
 {
 }
 
-Announcement *AnnouncementAccessible::announcement() const
+WindowPart *WindowPartAccessible::part() const
 {
-    return static_cast<Announcement *>(object());
+    return static_cast<WindowPart *>(object());
 }
 
-QAccessibleInterface *AnnouncementAccessible::parent() const
+QAccessibleInterface *WindowPartAccessible::parent() const
 {
-    return QAccessible::queryAccessibleInterface(announcement()->window());
+    return QAccessible::queryAccessibleInterface(part()->window());
 }
 
-// Not on screen, so that reading the window line by line passes it by.
-QAccessible::State AnnouncementAccessible::state() const
+QAccessible::Role WindowPartAccessible::role() const
+{
+    return part()->role();
+}
+
+// A part not on screen is passed by when the window is read line by line.
+QAccessible::State WindowPartAccessible::state() const
 {
     QAccessible::State state;
     state.readOnly = true;
-    state.invisible = true;
-    state.offscreen = true;
+    state.invisible = part()->area().isEmpty() || !part()->window()->isVisible();
+    state.offscreen = part()->area().isEmpty();
     return state;
 }
 
-QString AnnouncementAccessible::text(QAccessible::Text t) const
-{
-    return t == QAccessible::Name ? announcement()->text() : QString();
-}
-
-// Nothing on screen: a point at the window's corner.
-QRect AnnouncementAccessible::rect() const
-{
-    return QRect(announcement()->window()->mapToGlobal(QPoint(0, 0)), QSize(1, 1));
-}
-
-PlotAccessible::PlotAccessible(Plot *plot)
-    : QAccessibleObject(plot)
-{
-}
-
-Plot *PlotAccessible::plot() const
-{
-    return static_cast<Plot *>(object());
-}
-
-QAccessibleInterface *PlotAccessible::parent() const
-{
-    return QAccessible::queryAccessibleInterface(plot()->window());
-}
-
-QAccessible::State PlotAccessible::state() const
-{
-    QAccessible::State state;
-    state.readOnly = true;
-    state.invisible = !plot()->window()->isVisible();
-    return state;
-}
-
-QString PlotAccessible::text(QAccessible::Text t) const
+QString WindowPartAccessible::text(QAccessible::Text t) const
 {
     switch (t) {
     case QAccessible::Name:
-        return QStringLiteral("Grafico della correlazione");
+        return part()->name();
     case QAccessible::Description:
-        return plot()->description();
+        return part()->description();
     default:
         return QString();
     }
 }
 
-QRect PlotAccessible::rect() const
+QRect WindowPartAccessible::rect() const
 {
-    const QWidget *window = plot()->window();
-    const QRect area = plot()->area() & window->rect();
+    const QWidget *window = part()->window();
+    const QRect area = part()->area().isEmpty() ? QRect(0, 0, 1, 1) : part()->area() & window->rect();
     return QRect(window->mapToGlobal(area.topLeft()), area.size());
 }
 

@@ -28,47 +28,39 @@ inline const char *const kCaptionProperty = "caption";
 
 } // namespace accessibility
 
-// The plot, for a screen reader: not a control, so a plain object of the
-// window's whose description says where the curve peaks and how high.
-class Plot : public QObject {
+// A part of the window that is not a control, for a screen reader: the
+// plot, a chart whose description says where the curve peaks and how
+// high; or the announcement, a line said once, politely and without moving
+// the focus, as a notification that nothing on screen shows. (Qt 6.4 sends
+// a changed name or description without the new text, which Orca 43 then
+// cannot speak; a notification's showing it speaks.)
+class WindowPart : public QObject {
     Q_OBJECT
 
 public:
-    // area: the plot's place in the window.
-    Plot(QWidget *window, const QRect &area);
+    // area: where the part lies in the window; none for one not on screen.
+    WindowPart(QWidget *window, const QString &objectName, QAccessible::Role role, const QString &name,
+               const QRect &area = QRect());
 
     QWidget *window() const;
-    QRect area() const { return area_; }
+    QAccessible::Role role() const { return role_; }
+    QString name() const { return name_; }
     QString description() const { return description_; }
+    QRect area() const { return area_; }
+
     // Tells a screen reader only when it changed.
     void setDescription(const QString &description);
+    // Says text once, as the part's name.
+    void announce(const QString &text);
 
 private:
-    QRect area_;
+    QAccessible::Role role_;
+    QString name_;
     QString description_;
+    QRect area_;
 };
 
-// A line said once to a screen reader, politely and without moving the
-// focus: a notification that nothing on screen shows. Qt 6.4 sends a
-// changed name or description to a screen reader without the new text,
-// which Orca 43 then cannot speak; a notification's showing it speaks.
-class Announcement : public QObject {
-    Q_OBJECT
-
-public:
-    explicit Announcement(QWidget *window);
-
-    QWidget *window() const;
-    QString text() const { return text_; }
-    // Keeps text, to be said by say() only when it changes.
-    void setText(const QString &text) { text_ = text; }
-    void say(const QString &text);
-
-private:
-    QString text_;
-};
-
-// The window, with the plot and the announcement among its children.
+// The window, with its parts among its children.
 class WindowAccessible : public QAccessibleWidget {
 public:
     explicit WindowAccessible(QWidget *window);
@@ -78,44 +70,24 @@ public:
     int indexOfChild(const QAccessibleInterface *child) const override;
 
 private:
-    // The children that are not widgets: the plot and the announcement.
-    QList<QObject *> others() const;
+    QList<WindowPart *> parts() const;
 };
 
-// The plot as a chart whose description is its text.
-class PlotAccessible : public QAccessibleObject {
+class WindowPartAccessible : public QAccessibleObject {
 public:
-    explicit PlotAccessible(Plot *plot);
+    explicit WindowPartAccessible(WindowPart *part);
 
     QAccessibleInterface *parent() const override;
     int childCount() const override { return 0; }
     QAccessibleInterface *child(int) const override { return nullptr; }
     int indexOfChild(const QAccessibleInterface *) const override { return -1; }
-    QAccessible::Role role() const override { return QAccessible::Chart; }
+    QAccessible::Role role() const override;
     QAccessible::State state() const override;
     QString text(QAccessible::Text t) const override;
     QRect rect() const override;
 
 private:
-    Plot *plot() const;
-};
-
-// The announcement as a notification, named by what it says.
-class AnnouncementAccessible : public QAccessibleObject {
-public:
-    explicit AnnouncementAccessible(Announcement *announcement);
-
-    QAccessibleInterface *parent() const override;
-    int childCount() const override { return 0; }
-    QAccessibleInterface *child(int) const override { return nullptr; }
-    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
-    QAccessible::Role role() const override { return QAccessible::Notification; }
-    QAccessible::State state() const override;
-    QString text(QAccessible::Text t) const override;
-    QRect rect() const override;
-
-private:
-    Announcement *announcement() const;
+    WindowPart *part() const;
 };
 
 // What a screen reader gets of a scroll bar: its name, and as its value the

@@ -279,10 +279,12 @@ void Form1::describeForScreenReaders()
         accessibility::name(bar, caption);
         accessibility::describe(bar, (this->*words.unit)->text());
     }
-    announcement_ = new Announcement(this);
     const double twips = twipsPerPixel();
-    plot_ = new Plot(this, QRect(QPoint(qRound(plot::frame::kLeft / twips), qRound(plot::frame::kTop / twips)),
-                                 QPoint(qRound(plot::frame::kRight / twips), qRound(plot::frame::kBottom / twips))));
+    const QRect area(QPoint(qRound(plot::frame::kLeft / twips), qRound(plot::frame::kTop / twips)),
+                     QPoint(qRound(plot::frame::kRight / twips), qRound(plot::frame::kBottom / twips)));
+    plot_ = new WindowPart(this, QStringLiteral("plot"), QAccessible::Chart,
+                           QStringLiteral("Grafico della correlazione"), area);
+    announcement_ = new WindowPart(this, QStringLiteral("announcement"), QAccessible::Notification, QString());
 }
 
 // After a tick: a new result is said once; each bar's description tells
@@ -293,10 +295,9 @@ void Form1::tellScreenReaders()
 {
     const QString result = Label15->text() + u' ' + Label14->text();
     // The first result is not news: a focused bar tells it.
-    if (announcement_->text().isNull())
-        announcement_->setText(result);
-    else if (result != announcement_->text())
-        announcement_->say(result);
+    if (Label14->text() != previousResult_ && !previousResult_.isNull())
+        announcement_->announce(result);
+    previousResult_ = Label14->text();
     for (const BarWords &words : ControlTable::kBars)
         accessibility::describe(this->*words.bar, (this->*words.unit)->text() + QStringLiteral(", ") + result);
     QString curve = QStringLiteral("Picco a %1 %2, altezza %3").arg(Label9->text(), Label11->text(), Label14->text());

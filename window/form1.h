@@ -10,9 +10,8 @@
 #include <vector>
 #include <memory>
 
-class Announcement;
 class DestroyedWatch;
-class Plot;
+class WindowPart;
 class QLabel;
 class QTimer;
 class ScrollBar;
@@ -100,8 +99,9 @@ private:
     QLabel *Label14 = nullptr;
     QLabel *Label15 = nullptr;
 
-    Plot *plot_ = nullptr;
-    Announcement *announcement_ = nullptr;
+    WindowPart *plot_ = nullptr;
+    WindowPart *announcement_ = nullptr;
+    QString previousResult_; // the zero-lag readout of the tick before
     std::unique_ptr<plot::ImageSurface> surface_;
     std::unique_ptr<DestroyedWatch> destroyedWatch_;
     std::unique_ptr<simulation::Correlator> simulator_;

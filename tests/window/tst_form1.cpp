@@ -1,5 +1,6 @@
 #include "form1.h"
 #include "curveextent.h"
+#include "scrollbarpart.h"
 #include "frame.h"
 #include "imagesurface.h"
 
@@ -10,7 +11,6 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollBar>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <QTimer>
 
@@ -25,21 +25,6 @@ QImage bareFrame(const Form1 &form)
     return surface.image();
 }
 
-QRect subControl(QScrollBar *bar, QStyle::SubControl which)
-{
-    QStyleOptionSlider option;
-    option.initFrom(bar);
-    option.subControls = QStyle::SC_All;
-    option.orientation = bar->orientation();
-    option.minimum = bar->minimum();
-    option.maximum = bar->maximum();
-    option.sliderPosition = bar->sliderPosition();
-    option.sliderValue = bar->value();
-    option.singleStep = bar->singleStep();
-    option.pageStep = bar->pageStep();
-    option.upsideDown = bar->invertedAppearance();
-    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, which, bar);
-}
 
 } // namespace
 
@@ -206,10 +191,10 @@ void TestForm1::verticalBarMinimumIsAtTheTop()
     QScrollBar *vertical = bar("VScroll1");
     vertical->triggerAction(QAbstractSlider::SliderToMinimum);
     QCOMPARE(vertical->value(), -40);
-    const QRect atMinimum = subControl(vertical, QStyle::SC_ScrollBarSlider);
+    const QRect atMinimum = scrollBarPart(vertical, QStyle::SC_ScrollBarSlider);
     vertical->triggerAction(QAbstractSlider::SliderToMaximum);
     QCOMPARE(vertical->value(), 40);
-    QVERIFY(atMinimum.top() < subControl(vertical, QStyle::SC_ScrollBarSlider).top());
+    QVERIFY(atMinimum.top() < scrollBarPart(vertical, QStyle::SC_ScrollBarSlider).top());
 }
 
 void TestForm1::focus()

@@ -1,29 +1,13 @@
 // The scroll bar as keyboard and mouse users meet it, on any widget style.
 #include "scrollbar.h"
+#include "scrollbarpart.h"
 
 #include <QProxyStyle>
-#include <QStyleOptionSlider>
 #include <QTest>
 
 #include <memory>
 
 namespace {
-
-QRect subControl(QScrollBar *bar, QStyle::SubControl which)
-{
-    QStyleOptionSlider option;
-    option.initFrom(bar);
-    option.subControls = QStyle::SC_All;
-    option.orientation = bar->orientation();
-    option.minimum = bar->minimum();
-    option.maximum = bar->maximum();
-    option.sliderPosition = bar->sliderPosition();
-    option.sliderValue = bar->value();
-    option.singleStep = bar->singleStep();
-    option.pageStep = bar->pageStep();
-    option.upsideDown = bar->invertedAppearance();
-    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, which, bar);
-}
 
 // A style that asks a click in the trough to move the thumb to the
 // pointer, as a desktop can be set to.
@@ -119,7 +103,7 @@ void TestScrollBar::steps()
                                            : part == "sub arrow" ? QStyle::SC_ScrollBarSubLine
                                            : part == "add trough" ? QStyle::SC_ScrollBarAddPage
                                                                   : QStyle::SC_ScrollBarSubPage;
-        const QRect rect = subControl(bar.get(), control);
+        const QRect rect = scrollBarPart(bar.get(), control);
         QVERIFY(!rect.isEmpty());
         QTest::mouseClick(bar.get(), button, {}, rect.center());
     }
@@ -143,10 +127,10 @@ void TestScrollBar::heldInTheTroughPagesToThePointer()
     const std::unique_ptr<ScrollBar> bar = makeBar(Qt::Vertical);
     if (absoluteStyle)
         bar->setStyle(&absoluteClickStyle);
-    const QRect trough = subControl(bar.get(), QStyle::SC_ScrollBarAddPage);
+    const QRect trough = scrollBarPart(bar.get(), QStyle::SC_ScrollBarAddPage);
     const QPoint pointer(trough.center().x(), trough.top() + trough.height() * 3 / 4);
     QTest::mousePress(bar.get(), button, {}, pointer);
-    QTRY_VERIFY_WITH_TIMEOUT(subControl(bar.get(), QStyle::SC_ScrollBarSlider).contains(pointer), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(scrollBarPart(bar.get(), QStyle::SC_ScrollBarSlider).contains(pointer), 20000);
     const int reached = bar->value();
     QTest::qWait(600); // past the repeat's first delay and several repeats
     QTest::mouseRelease(bar.get(), button, {}, pointer);
