@@ -5,11 +5,12 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # What building the program and opening its window need, as Debian
 # packages: the toolkit with its SVG module and its X11 and Wayland
-# plugins, and the fonts. libxkbcommon-dev is what Qt's CMake files look
+# plugins, kissfft for the simulation, and the fonts. libxkbcommon-dev is what Qt's CMake files look
 # for; without it configuring says "Could NOT find XKB".
 RUN_PACKAGES=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-svg-dev libgl-dev libxkbcommon-dev libxcb1-dev
+    libkissfft-dev
     qt6-qpa-plugins qt6-wayland qt6-translations-l10n
     fontconfig fonts-liberation2
 )
