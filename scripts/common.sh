@@ -81,7 +81,7 @@ start_xvfb() {
     local display
     exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset 2>/dev/null)
     XVFB_PID=$!
-    read -r -t 10 display <&3 || die "Xvfb did not start"
+    read -r -t 60 display <&3 || die "Xvfb did not start"
     exec 3<&-
     export DISPLAY=":$display"
     unset WAYLAND_DISPLAY QT_QPA_PLATFORM

@@ -10,6 +10,7 @@ screen reader does, and reads what Orca said from its debug file.
     tst_atspi.py PROGRAM SCRATCH_DIR
 """
 
+import fcntl
 import os
 import re
 import signal
@@ -91,12 +92,24 @@ class Orca:
     SPEECH = re.compile(r"^\S+ - SPEECH OUTPUT: '(.*)'\s*(?:\{'established': \w+\}|\[\{'established': \w+\}\]|None)\s*$")
 
     def __init__(self, scratch):
+        # Orca refuses to start while another of the same user's runs: a
+        # second suite beside this one waits its turn, and a screen reader
+        # the user is listening to is left alone.
+        self.turn = open(os.path.join(tempfile.gettempdir(), f"correlator-orca-{os.getuid()}.lock"), "w")
+        fcntl.flock(self.turn, fcntl.LOCK_EX)
+        others = subprocess.run(["pgrep", "-u", str(os.getuid()), "-x", "orca"],
+                                capture_output=True, text=True).stdout.split()
+        if others:
+            print(f"SKIP: Orca already runs for this user (pid {' '.join(others)}); a second one would not start")
+            sys.exit(77)
         self.log = os.path.join(scratch, "orca-debug.out")
+        self.output = open(os.path.join(scratch, "orca-output.txt"), "w+")
         self.process = subprocess.Popen(
             ["orca", "-u", os.path.join(scratch, "home", "orca"), "--debug-file", self.log],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        ready = wait_for(lambda: "Screen reader on." in self.said())
-        assert ready, "Orca did not start"
+            stdout=self.output, stderr=subprocess.STDOUT)
+        wait_for(lambda: "Screen reader on." in self.said() or self.process.poll() is not None)
+        self.output.seek(0)
+        assert "Screen reader on." in self.said(), f"Orca did not start: {self.output.read()}"
 
     def said(self):
         try:
