@@ -9,6 +9,10 @@
 #include <numbers>
 #include <stdexcept>
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 namespace simulation {
 
 namespace {
@@ -121,6 +125,42 @@ void Correlator::synthesize(double amplitude, double delaySamples, std::uint64_t
     });
 }
 
+// Bit j of first and second: whether the real and the imaginary part of
+// z[j] is positive.
+static void packSigns(const Complex *z, std::size_t count, std::uint64_t &first, std::uint64_t &second)
+{
+    std::uint64_t bits1 = 0, bits2 = 0;
+    for (std::size_t j = 0; j < count; ++j) {
+        bits1 |= std::uint64_t(z[j].r > 0) << j;
+        bits2 |= std::uint64_t(z[j].i > 0) << j;
+    }
+    first = bits1;
+    second = bits2;
+}
+
+// The same for a whole word of 64 samples, four at a time where the
+// processor compares four floats at once: a tenth of the instructions.
+static void packSignsOfWord(const Complex *z, std::uint64_t &first, std::uint64_t &second)
+{
+#if defined(__SSE2__)
+    static_assert(sizeof(Complex) == 2 * sizeof(float));
+    const float *at = &z[0].r;
+    const __m128 zero = _mm_setzero_ps();
+    std::uint64_t bits1 = 0, bits2 = 0;
+    for (unsigned j = 0; j < 64; j += 4, at += 8) {
+        const __m128 low = _mm_loadu_ps(at), high = _mm_loadu_ps(at + 4);
+        const __m128 reals = _mm_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0));
+        const __m128 imaginaries = _mm_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1));
+        bits1 |= std::uint64_t(_mm_movemask_ps(_mm_cmpgt_ps(reals, zero))) << j;
+        bits2 |= std::uint64_t(_mm_movemask_ps(_mm_cmpgt_ps(imaginaries, zero))) << j;
+    }
+    first = bits1;
+    second = bits2;
+#else
+    packSigns(z, 64, first, second);
+#endif
+}
+
 // One bit a sample, set where the input is positive: x1 in the real parts,
 // x2 in the imaginary ones.
 void Correlator::clip()
@@ -131,17 +171,11 @@ void Correlator::clip()
             const Complex *z = spectrum_.data() + r * columns;
             std::uint64_t *x1 = first_.data() + r * words_;
             std::uint64_t *x2 = second_.data() + r * words_;
-            for (std::size_t word = 0; word < words_; ++word) {
-                const std::size_t from = word * 64;
-                const std::size_t count = std::min<std::size_t>(64, columns - from);
-                std::uint64_t bits1 = 0, bits2 = 0;
-                for (std::size_t j = 0; j < count; ++j) {
-                    bits1 |= std::uint64_t(z[from + j].r > 0) << j;
-                    bits2 |= std::uint64_t(z[from + j].i > 0) << j;
-                }
-                x1[word] = bits1;
-                x2[word] = bits2;
-            }
+            const std::size_t whole = columns / 64;
+            for (std::size_t word = 0; word < whole; ++word)
+                packSignsOfWord(z + word * 64, x1[word], x2[word]);
+            if (whole < words_)
+                packSigns(z + whole * 64, columns - whole * 64, x1[whole], x2[whole]);
         }
     });
     // Row r, turned by t: bit c is the row's bit (c + t) mod columns.
