@@ -164,6 +164,27 @@ QString shown(const QString &argument)
     return text;
 }
 
+// Bytes as text for a message: what is valid UTF-8 as it stands, each
+// byte that is not as \xNN, so that the user sees which byte it was.
+static QString bytesShown(const QByteArray &bytes)
+{
+    QString text;
+    for (qsizetype i = 0; i < bytes.size();) {
+        const auto lead = uchar(bytes[i]);
+        const qsizetype length = lead < 0x80 ? 1 : lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc0 ? 2 : 1;
+        const QByteArray sequence = bytes.mid(i, length);
+        const QString decoded = QString::fromUtf8(sequence);
+        if (lead >= 0x80 && (sequence.size() < length || decoded.toUtf8() != sequence || length == 1)) {
+            text += QStringLiteral("\\x%1").arg(unsigned(lead), 2, 16, QChar(u'0'));
+            ++i;
+        } else {
+            text += decoded;
+            i += length;
+        }
+    }
+    return text;
+}
+
 CommandLine CommandLine::fromMain(int argc, char *argv[])
 {
     QStringList arguments;
@@ -174,7 +195,7 @@ CommandLine CommandLine::fromMain(int argc, char *argv[])
         // written under another name.
         if (argument.toLocal8Bit() != bytes)
             return refuse(QStringLiteral("l'argomento '%1' non è testo valido nella codifica del sistema (UTF-8)")
-                              .arg(shown(argument)));
+                              .arg(shown(bytesShown(bytes))));
         arguments << argument;
     }
     return parse(arguments);
