@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -369,6 +370,17 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed())
         runHandler("Form_Paint", [this] { Form_Paint(); });
     return QWidget::eventFilter(watched, event);
+}
+
+// A window manager holds the window to its maximum size; without one an
+// outside client can make it any size, and the toolkit keeps a backing
+// store as large as the window (1 GB at 16000 x 16000). Taken back at once,
+// before anything is painted at that size.
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    const QSize bounded = event->size().boundedTo(maximumSize());
+    if (bounded != event->size())
+        resize(bounded);
 }
 
 void Form1::paintEvent(QPaintEvent *)
