@@ -26,7 +26,8 @@ void TestStartup::brokenEnvironment_data()
     QTest::newRow("only WAYLAND_DISPLAY, no compositor") << QStringList{"WAYLAND_DISPLAY=wayland-nonexistent"}
                                                          << "wl_display";
     QTest::newRow("a platform that is not installed") << QStringList{"QT_QPA_PLATFORM=nosuch"} << "\"nosuch\"";
-    // show() repaints before the event loop runs: main() must end it there.
+    // The first repaint cannot get its backing store: one line and status
+    // 1, not a window that never draws and never ends.
     QTest::newRow("a first repaint too large to draw")
         << QStringList{"QT_QPA_PLATFORM=offscreen", "QT_SCALE_FACTOR=1000"}
         << "Errore di esecuzione in Form_Paint: memoria insufficiente.";
