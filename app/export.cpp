@@ -2,28 +2,28 @@
 
 #include "commandline.h"
 #include "correlator.h"
-#include "savefile.h"
 #include "form1.h"
+#include "savefile.h"
 #include "tick.h"
 #include "vectorsurface.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QFontInfo>
+#include <QImage>
+#include <QImageWriter>
 #include <QLocale>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRegularExpression>
 #include <QSvgGenerator>
-#include <QImage>
-#include <QImageWriter>
-#include <QBuffer>
 
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <stdexcept>
 #include <limits>
 #include <span>
+#include <stdexcept>
 #include <string>
 
 namespace {

@@ -125,6 +125,7 @@ std::optional<QString> saveFile(const QString &path, const QByteArray &bytes)
         if (fchmod(file.fd(), 0666 & ~mask) != 0)
             return cannotWrite(path, errno);
     }
+    errno = 0; // a refused fchown above is no reason for what follows
     if (!file.writeAll(bytes) || fsync(file.fd()) != 0 || !file.closeFile() || !file.renameTo(destination))
         return cannotWrite(path, errno ? errno : EIO);
     return std::nullopt;

@@ -186,9 +186,10 @@ void *ScrollBarAccessible::interface_cast(QAccessible::InterfaceType type)
 
 namespace {
 
+// The caption that names the bar.
 QString captionOf(const ScrollBar *bar)
 {
-    return bar->property(accessibility::kCaptionProperty).toString();
+    return bar->accessibleName();
 }
 
 } // namespace

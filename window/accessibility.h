@@ -22,10 +22,6 @@ void install();
 void name(QWidget *widget, const QString &name);
 void describe(QWidget *widget, const QString &description);
 
-// The caption a bar's text gives a screen reader: its name until a tick
-// adds the result to it.
-inline const char *const kCaptionProperty = "caption";
-
 } // namespace accessibility
 
 // A part of the window that is not a control, for a screen reader: the

@@ -47,11 +47,9 @@ bool somebodyCanSeeIt()
     return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
 }
 
-} // namespace
-
-namespace {
 std::atomic_bool reported = false;
-}
+
+} // namespace
 
 bool failureReported() noexcept
 {

@@ -142,9 +142,8 @@ Form1::Form1(QWidget *parent)
     accessibility::install();
     createControls();
 
-    const double twips = twipsPerPixel();
     // The surface comes with the first repaint, which is the first to need it.
-    resize(qRound(kInitialClientWidth / twips), qRound(kInitialClientHeight / twips));
+    resize(layoutSize());
 
     describeForScreenReaders();
     setTabOrder(VScroll1, HScroll1);
@@ -171,6 +170,12 @@ Form1::~Form1() = default;
 double Form1::twipsPerPixel() const
 {
     return kTwipsPerInch / logicalDpiX();
+}
+
+QSize Form1::layoutSize() const
+{
+    const double twips = twipsPerPixel();
+    return {qRound(kInitialClientWidth / twips), qRound(kInitialClientHeight / twips)};
 }
 
 const QImage &Form1::surfaceImage() const
@@ -251,9 +256,7 @@ void Form1::connectHandlers()
 
 void Form1::capSizeToScreens()
 {
-    const double twips = twipsPerPixel();
-    const QSize layout(qRound(kInitialClientWidth / twips), qRound(kInitialClientHeight / twips));
-    setMaximumSize(screen()->virtualSize().expandedTo(layout));
+    setMaximumSize(screen()->virtualSize().expandedTo(layoutSize()));
 }
 
 QLabel *Form1::readoutLabel(plot::Readout readout) const
@@ -275,9 +278,7 @@ void Form1::describeForScreenReaders()
         "e il suo valore a ritardo zero, C (0)."));
     for (const BarWords &words : ControlTable::kBars) {
         ScrollBar *bar = this->*words.bar;
-        const QString caption = (this->*words.caption)->text();
-        bar->setProperty(accessibility::kCaptionProperty, caption);
-        accessibility::name(bar, caption);
+        accessibility::name(bar, (this->*words.caption)->text());
         accessibility::describe(bar, (this->*words.unit)->text());
     }
     const double twips = twipsPerPixel();
@@ -421,7 +422,7 @@ void Form1::failed(const char *handler, std::exception_ptr error) noexcept
     } catch (...) {
     }
     reportFailure(this, handler, error);
-    // Before exec() has started (the first repaint runs from show()) this
-    // does nothing; main() then sees hasFailed().
+    // Before exec() has started this does nothing; main() then sees
+    // hasFailed().
     QCoreApplication::exit(EXIT_FAILURE);
 }

@@ -72,6 +72,8 @@ private:
 
     void createControls();
     void connectHandlers();
+    // The size the window opens at: the layout and a small margin.
+    QSize layoutSize() const;
     void capSizeToScreens();
     QLabel *readoutLabel(plot::Readout readout) const;
     void describeForScreenReaders();
