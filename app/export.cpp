@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QFontInfo>
 #include <QImage>
 #include <QImageWriter>
@@ -21,10 +22,12 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -87,6 +90,31 @@ QByteArray curveCsv(plot::Settings settings, std::span<const double> simulated)
 std::uint64_t exportSeed(const CommandLine &command)
 {
     return command.seed ? *command.seed : 1;
+}
+
+// A simulation that lasts longer than about a second says how far it has
+// got, on one line of the terminal that it erases at the end; to a pipe or
+// a file it says nothing, so that scripts and logs stay clean.
+simulation::Estimates simulate(const CommandLine &command)
+{
+    simulation::Correlator correlator(*command.simulateSeconds);
+    const bool terminal = isatty(STDERR_FILENO);
+    QElapsedTimer clock;
+    clock.start();
+    int shown = -1;
+    const simulation::Correlator::Progress progress = [&](std::size_t done, std::size_t of) {
+        const int percent = int(100 * done / of);
+        if (terminal && percent != shown && clock.elapsed() >= 1000) {
+            std::fprintf(stderr, "\rcorrelator: simulazione %3d %%", percent);
+            std::fflush(stderr);
+            shown = percent;
+        }
+        return true;
+    };
+    const simulation::Estimates estimates = *correlator.run(command.snrDb, command.delayUs, exportSeed(command), progress);
+    if (shown >= 0)
+        std::fprintf(stderr, "\r%*s\r", int(std::strlen("correlator: simulazione 100 %")), "");
+    return estimates;
 }
 
 // Success prints nothing: Qt's own chatter (a missing runtime directory,
@@ -202,7 +230,7 @@ QByteArray pdfBytes(Form1 &form)
 }
 
 // The window after one tick, at 96 dpi and scale 1, in the format asked for.
-QByteArray figure(const CommandLine &command, char *programName)
+QByteArray figure(const CommandLine &command, std::span<const double> estimates, char *programName)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     for (const char *scaling : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_ENABLE_HIGHDPI_SCALING",
@@ -219,8 +247,7 @@ QByteArray figure(const CommandLine &command, char *programName)
     form.setAttribute(Qt::WA_DontShowOnScreen);
     form.show();
     form.setSettings({command.snrDb, command.delayUs});
-    if (command.simulateSeconds)
-        form.setSimulation(*command.simulateSeconds, exportSeed(command));
+    form.setEstimates(estimates);
     form.calcolo();
     switch (command.format) {
     case CommandLine::Format::Svg:
@@ -241,16 +268,16 @@ int exportFigure(const CommandLine &command, char *programName)
     const plot::Settings settings{command.snrDb, command.delayUs};
     QByteArray bytes;
     try {
-        if (command.format == CommandLine::Format::Csv) {
-            simulation::Estimates estimates{};
-            if (command.simulateSeconds)
-                estimates = simulation::Correlator(*command.simulateSeconds)
-                                .run(command.snrDb, command.delayUs, exportSeed(command));
-            bytes = curveCsv(settings, command.simulateSeconds ? std::span<const double>(estimates)
-                                                                : std::span<const double>());
+        simulation::Estimates estimates{};
+        std::span<const double> simulated;
+        if (command.simulateSeconds) {
+            estimates = simulate(command);
+            simulated = estimates;
         }
+        if (command.format == CommandLine::Format::Csv)
+            bytes = curveCsv(settings, simulated);
         else
-            bytes = figure(command, programName);
+            bytes = figure(command, simulated, programName);
     } catch (const std::exception &error) {
         std::fprintf(stderr, "correlator: calcolo non riuscito con --snr %d --delay %d: %s\n", command.snrDb,
                      command.delayUs, error.what());

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -94,73 +93,56 @@ void BM_Simulation(benchmark::State &state)
         benchmark::DoNotOptimize(correlator.run(0, 50, seed++));
     state.counters["samples"] = double(correlator.samples());
 }
-BENCHMARK(BM_Simulation)->Arg(260)->Arg(4200)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)
-    ->ComputeStatistics("min", fastest);
-
-// The inverse transform alone, which makes both inputs at once.
-void BM_SimulationTransform(benchmark::State &state)
-{
-    simulation::Correlator correlator(secondsOf(state));
-    for (auto _ : state) {
-        state.PauseTiming();
-        correlator.synthesize(1, 10, 1);
-        state.ResumeTiming();
-        correlator.transform();
-    }
-}
-BENCHMARK(BM_SimulationTransform)->Arg(260)->Arg(4200)->Unit(benchmark::kMillisecond)->UseRealTime()
+BENCHMARK(BM_Simulation)->Arg(260)->Arg(4200)->Arg(60000)->Unit(benchmark::kMillisecond)->UseRealTime()
     ->Repetitions(5)->ComputeStatistics("min", fastest);
 
-// The correlation of 61 lags over the clipped inputs of 42 s of signal...
+// One block on one core, whole...
+void BM_Block(benchmark::State &state)
+{
+    simulation::Block block(simulation::kBlockSamples, 1);
+    std::uint64_t seed = 1;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(block.differing(1, 10, seed++));
+}
+BENCHMARK(BM_Block)->Unit(benchmark::kMillisecond)->Repetitions(5)->ComputeStatistics("min", fastest);
+
+// ...and its inverse transform alone, which makes both inputs at once.
+void BM_BlockTransform(benchmark::State &state)
+{
+    simulation::Block block(simulation::kBlockSamples, 1);
+    for (auto _ : state) {
+        state.PauseTiming();
+        block.synthesize(1, 10, 1);
+        state.ResumeTiming();
+        block.transform();
+    }
+}
+BENCHMARK(BM_BlockTransform)->Unit(benchmark::kMillisecond)->Repetitions(5)->ComputeStatistics("min", fastest);
+
+// The correlation of 61 lags over the clipped inputs of a block...
 void BM_CorrelationKernel(benchmark::State &state)
 {
-    simulation::Correlator correlator(42);
-    correlator.run(0, 50, 1);
+    simulation::Block block(simulation::kBlockSamples, 1);
+    block.differing(1, 10, 1);
     for (auto _ : state)
-        benchmark::DoNotOptimize(correlator.correlate());
+        benchmark::DoNotOptimize(block.correlate());
 }
-BENCHMARK(BM_CorrelationKernel)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)
-    ->ComputeStatistics("min", fastest);
+BENCHMARK(BM_CorrelationKernel)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ComputeStatistics("min", fastest);
 
-// ...against the same count of bits compared at word-aligned lags, one
-// thread a half as the kernel has: the population-count limit.
+// ...against the same count of bits compared at word-aligned lags: the
+// population-count limit.
 void BM_AlignedPopcount(benchmark::State &state)
 {
-    const std::size_t words = simulation::samplesFor(42) / 64;
+    const std::size_t words = simulation::kBlockSamples / 64;
     std::vector<std::uint64_t> first(words, 0x5555555555555555), second(words + simulation::kLags, 0x0f0f0f0f0f0f0f0f);
     for (auto _ : state) {
-        std::uint64_t counts[2] = {};
-        std::thread helper([&] {
-            for (std::size_t k = 0; k < simulation::kLags / 2; ++k)
-                counts[0] += simulation::differingBits(first.data(), second.data() + k, words);
-        });
-        for (std::size_t k = simulation::kLags / 2; k < simulation::kLags; ++k)
-            counts[1] += simulation::differingBits(first.data(), second.data() + k, words);
-        helper.join();
-        benchmark::DoNotOptimize(counts);
+        std::uint64_t count = 0;
+        for (std::size_t k = 0; k < simulation::kLags; ++k)
+            count += simulation::differingBits(first.data(), second.data() + k, words);
+        benchmark::DoNotOptimize(count);
     }
 }
-BENCHMARK(BM_AlignedPopcount)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)
-    ->ComputeStatistics("min", fastest);
-
-// A tick of the window started with --simulate 2.6: the simulation, then
-// everything else a tick does but showing it.
-void BM_CalcoloSimulating(benchmark::State &state)
-{
-    plot::ImageSurface surface(kPixels, kTwipsPerPixel, kBackground);
-    simulation::Correlator correlator(2.6);
-    const QString separator = QLocale::system().decimalPoint();
-    std::uint64_t seed = 1;
-    for (auto _ : state) {
-        const simulation::Estimates estimates = correlator.run(0, 0, seed++);
-        plot::tick(surface, plot::Settings{}, estimates, separator, [](plot::Readout, const QString &text) {
-            benchmark::DoNotOptimize(text);
-        });
-        benchmark::DoNotOptimize(surface.image().constBits());
-    }
-}
-BENCHMARK(BM_CalcoloSimulating)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)
-    ->ComputeStatistics("min", fastest);
+BENCHMARK(BM_AlignedPopcount)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ComputeStatistics("min", fastest);
 
 } // namespace
 

@@ -18,6 +18,7 @@ namespace plot {
 struct Settings {
     std::int16_t snrDb = 0;
     std::int16_t delayUs = 0;
+    bool operator==(const Settings &) const = default;
 };
 
 enum class Readout { Snr, Delay, ZeroLag };

@@ -4,6 +4,8 @@
 #include "random.h"
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -40,7 +42,7 @@ __attribute__((target_clones("popcnt", "default"))) std::uint64_t differingBits(
 {
     std::uint64_t count = 0;
     for (std::size_t i = 0; i < words; ++i)
-        count += std::uint64_t(__builtin_popcountll(a[i] ^ b[i]));
+        count += std::uint64_t(std::popcount(a[i] ^ b[i]));
     return count;
 }
 
@@ -59,28 +61,95 @@ std::size_t samplesFor(double seconds)
     return best;
 }
 
-Correlator::Correlator(double seconds)
-    : samples_(samplesFor(seconds)), fft_(samples_), words_((fft_.columns() + 63) / 64), spectrum_(samples_),
-      scratch_(samples_), first_(fft_.rows() * words_), second_(fft_.rows() * words_)
+Blocks blocksFor(double seconds)
+{
+    const std::size_t wanted = samplesFor(seconds) <= kBlockSamples
+                                   ? 1
+                                   : (std::size_t(std::ceil(seconds * kSampleRate - 1e-6)) + kBlockSamples - 1)
+                                         / kBlockSamples;
+    return {wanted, samplesFor(seconds / double(wanted))};
+}
+
+Block::Block(std::size_t samples, unsigned parts)
+    : samples_(samples), parts_(parts), fft_(samples_, parts), words_((fft_.columns() + 63) / 64),
+      spectrum_(samples_), scratch_(samples_), first_(fft_.rows() * words_), second_(fft_.rows() * words_)
 {
     // The rows that lags up to 300 microseconds turn, for each turn.
     const std::size_t turns = (fft_.rows() - 1 + kLags - 1) / fft_.rows();
     secondTurned_.resize(turns * std::min(fft_.rows(), kLags) * words_);
 }
 
-Estimates Correlator::run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed)
+Counts Block::differing(double amplitude, double delaySamples, std::uint64_t seed)
 {
-    // The power ratio S of the setting: the signal's amplitude against
-    // noises of unit power, so that the inputs' correlation is the
-    // model's gain S / (1 + S).
-    const double amplitude = std::pow(10.0, snrDb / 20.0);
-    synthesize(amplitude, delayUs * 1e-6 * kSampleRate, seed);
+    synthesize(amplitude, delaySamples, seed);
     transform();
     clip();
     return correlate();
 }
 
-void Correlator::transform()
+// One block on all the workers' cores when there is one; otherwise a
+// block on each core at a time, taken in turn.
+Correlator::Correlator(double seconds, unsigned workers)
+    : blocks_(blocksFor(seconds))
+{
+    workers = std::max(1u, workers);
+    if (blocks_.count == 1)
+        engines_.push_back(std::make_unique<Block>(blocks_.samples, workers));
+    else
+        for (std::size_t e = 0; e < std::min<std::size_t>(workers, blocks_.count); ++e)
+            engines_.push_back(std::make_unique<Block>(blocks_.samples, 1));
+}
+
+Correlator::~Correlator() = default;
+
+Estimates Correlator::run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed)
+{
+    return *run(snrDb, delayUs, seed, {});
+}
+
+std::optional<Estimates> Correlator::run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed,
+                                         const Progress &progress)
+{
+    // The power ratio S of the setting: the signal's amplitude against
+    // noises of unit power, so that the inputs' correlation is the
+    // model's gain S / (1 + S).
+    const double amplitude = std::pow(10.0, snrDb / 20.0);
+    const double delaySamples = delayUs * 1e-6 * kSampleRate;
+    // Block 0 draws from the seed itself: one block is what it always was.
+    const auto blockSeed = [seed](std::size_t index) { return seed + index * 0x9e3779b97f4a7c15; };
+    std::vector<Counts> sums(engines_.size(), Counts{});
+    std::atomic<std::size_t> next = 0, done = 0;
+    std::atomic<bool> abandoned = false;
+    // Counts are whole numbers: their sum does not depend on which core
+    // added which block, nor in what order.
+    const auto work = [&](std::size_t engine) {
+        for (std::size_t index; !abandoned && (index = next++) < blocks_.count;) {
+            const Counts counts = engines_[engine]->differing(amplitude, delaySamples, blockSeed(index));
+            for (std::size_t k = 0; k < kLags; ++k)
+                sums[engine][k] += counts[k];
+            ++done;
+            // Told on this thread only, which is the caller's.
+            if (engine == 0 && progress && !progress(done, blocks_.count))
+                abandoned = true;
+        }
+    };
+    inParallel(unsigned(engines_.size()), engines_.size(), [&](std::size_t begin, std::size_t end) {
+        for (std::size_t engine = begin; engine < end; ++engine)
+            work(engine);
+    });
+    if (abandoned)
+        return std::nullopt;
+    Estimates estimates{};
+    for (std::size_t k = 0; k < kLags; ++k) {
+        std::uint64_t differing = 0;
+        for (const Counts &sum : sums)
+            differing += sum[k];
+        estimates[k] = 1.0 - 2.0 * double(differing) / double(samples());
+    }
+    return estimates;
+}
+
+void Block::transform()
 {
     fft_.inverse(spectrum_.data(), scratch_.data(), spectrum_.data());
 }
@@ -89,18 +158,18 @@ void Correlator::transform()
 // signal: z = x1 + i x2, with x1 = a s + n1 and x2 = a s delayed + n2, s,
 // n1 and n2 independent complex Gaussians on the in-band bins, the delay a
 // phase ramp.
-void Correlator::synthesize(double amplitude, double delaySamples, std::uint64_t seed)
+void Block::synthesize(double amplitude, double delaySamples, std::uint64_t seed)
 {
     const std::size_t n = samples_;
     const double binRadPerSecond = 2 * std::numbers::pi * kSampleRate / double(n);
     const auto lowest = std::size_t(std::ceil(kLowestRadPerSecond / binRadPerSecond));
     const auto highest = std::size_t(std::floor(kHighestRadPerSecond / binRadPerSecond));
-    inParallel(n, [this](std::size_t begin, std::size_t end) {
+    inParallel(parts_, n, [this](std::size_t begin, std::size_t end) {
         std::fill(spectrum_.begin() + std::ptrdiff_t(begin), spectrum_.begin() + std::ptrdiff_t(end), Complex{0, 0});
     });
     const std::size_t streams = (highest - lowest + kBinsPerStream) / kBinsPerStream;
     const double turn = 2 * std::numbers::pi * delaySamples / double(n);
-    inParallel(streams, [&](std::size_t begin, std::size_t end) {
+    inParallel(parts_, streams, [&](std::size_t begin, std::size_t end) {
         for (std::size_t stream = begin; stream < end; ++stream) {
             Normal normal(SplitMix64(seed ^ (stream * 0xd1b54a32d192ed03)).next());
             const std::size_t first = lowest + stream * kBinsPerStream;
@@ -163,10 +232,10 @@ static void packSignsOfWord(const Complex *z, std::uint64_t &first, std::uint64_
 
 // One bit a sample, set where the input is positive: x1 in the real parts,
 // x2 in the imaginary ones.
-void Correlator::clip()
+void Block::clip()
 {
     const std::size_t columns = fft_.columns();
-    inParallel(fft_.rows(), [&](std::size_t begin, std::size_t end) {
+    inParallel(parts_, fft_.rows(), [&](std::size_t begin, std::size_t end) {
         for (std::size_t r = begin; r < end; ++r) {
             const Complex *z = spectrum_.data() + r * columns;
             std::uint64_t *x1 = first_.data() + r * words_;
@@ -196,12 +265,12 @@ void Correlator::clip()
 // At lag k, sample m = r + rows c meets sample m + k = r' + rows (c + t),
 // with r + k = t rows + r': row r of the first input against row r' of the
 // second turned by t. Every row pair lines up word for word.
-Estimates Correlator::correlate() const
+Counts Block::correlate() const
 {
     const std::size_t rows = fft_.rows();
     const std::size_t turnedRows = std::min(rows, kLags);
-    Estimates estimates{};
-    inParallel(kLags, [&](std::size_t begin, std::size_t end) {
+    Counts counts{};
+    inParallel(parts_, kLags, [&](std::size_t begin, std::size_t end) {
         for (std::size_t k = begin; k < end; ++k) {
             std::uint64_t count = 0;
             const std::size_t aligned = k < rows ? rows - k : 0;
@@ -212,10 +281,10 @@ Estimates Correlator::correlate() const
                                                   : secondTurned_.data() + ((t - 1) * turnedRows + other) * words_;
                 count += differingBits(first_.data() + r * words_, row, words_);
             }
-            estimates[k] = 1.0 - 2.0 * double(count) / double(samples_);
+            counts[k] = count;
         }
     });
-    return estimates;
+    return counts;
 }
 
 } // namespace simulation

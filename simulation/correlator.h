@@ -4,10 +4,14 @@
 #pragma once
 
 #include "fourstepfft.h"
+#include "parallel.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace simulation {
@@ -20,38 +24,55 @@ inline constexpr std::size_t kLags = 61;
 // The durations of signal that can be asked for, in seconds.
 inline constexpr double kShortestSeconds = 0.01;
 inline constexpr double kLongestSeconds = 600;
+// Longer signals are made in blocks of at most this many samples (1.3 s),
+// so that memory does not grow with the duration.
+inline constexpr std::size_t kBlockSamples = std::size_t(1) << 18;
 
 using Estimates = std::array<double, kLags>;
+// Positions where the two clipped inputs differ, at each lag.
+using Counts = std::array<std::uint64_t, kLags>;
 
 // The number of positions where two runs of words differ: XOR and
 // population count, the whole of a one-bit correlator's arithmetic.
 std::uint64_t differingBits(const std::uint64_t *a, const std::uint64_t *b, std::size_t words);
 
-// The smallest 2^a 3^b 5^c at least seconds x 200,000: the number of
-// samples simulated.
+// The smallest 2^a 3^b 5^c at least seconds x 200,000.
 std::size_t samplesFor(double seconds);
 
-class Correlator {
+// How seconds of signal are cut: count blocks of length samples each, the
+// smallest 2^a 3^b 5^c that, count times, covers the seconds. One block
+// up to kBlockSamples; beyond, every block has more than half of that,
+// so its bins lie close enough that the discrete spectrum stays within
+// 0.0001 of the model's curve.
+struct Blocks {
+    std::size_t count;
+    std::size_t samples;
+};
+Blocks blocksFor(double seconds);
+
+// One block: an exact realisation of both inputs on a circle of samples,
+// clipped and correlated.
+class Block {
 public:
-    // Plans the transforms and takes the memory for seconds of signal:
-    // some 24 bytes a sample. Throws std::bad_alloc when there is not enough.
-    explicit Correlator(double seconds);
+    // Plans the transforms and takes the memory: some 24 bytes a sample.
+    // Throws std::bad_alloc when there is not enough.
+    Block(std::size_t samples, unsigned parts);
 
     std::size_t samples() const { return samples_; }
 
-    // One realisation, drawn from seed: the correlator's estimates at lags
-    // 0, 5, ..., 300 microseconds of the two inputs' clipped signals.
-    Estimates run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed);
+    // The counts of one realisation drawn from seed.
+    Counts differing(double amplitude, double delaySamples, std::uint64_t seed);
 
-    // The steps of run(), for the benchmarks: the inputs' spectrum, the
-    // transform, clipping them to one bit, and correlating the bits.
-    void synthesize(double signalAmplitude, double delaySamples, std::uint64_t seed);
+    // The steps of differing(), for the benchmarks: the inputs' spectrum,
+    // the transform, clipping them to one bit, and correlating the bits.
+    void synthesize(double amplitude, double delaySamples, std::uint64_t seed);
     void transform();
     void clip();
-    Estimates correlate() const;
+    Counts correlate() const;
 
 private:
     std::size_t samples_;
+    unsigned parts_;
     FourStepFft fft_;
     std::size_t words_; // 64-bit words in a row of bits
     std::vector<Complex> spectrum_;
@@ -63,6 +84,35 @@ private:
     std::vector<std::uint64_t> first_;
     std::vector<std::uint64_t> second_;
     std::vector<std::uint64_t> secondTurned_;
+};
+
+class Correlator {
+public:
+    // Told after blocks how many of how many are done; returning false
+    // abandons the run.
+    using Progress = std::function<bool(std::size_t done, std::size_t of)>;
+
+    // Takes the memory for seconds of signal on workers cores: a block's
+    // worth for each, whatever the seconds. Throws std::bad_alloc when
+    // there is not enough.
+    explicit Correlator(double seconds, unsigned workers = defaultWorkers());
+    ~Correlator();
+
+    // Samples simulated in all.
+    std::size_t samples() const { return blocks_.count * blocks_.samples; }
+
+    // One realisation, drawn from seed: the correlator's estimates at lags
+    // 0, 5, ..., 300 microseconds of the two inputs' clipped signals. Each
+    // block draws from the seed and its index alone, so the same seed gives
+    // the same estimates on any number of cores.
+    Estimates run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed);
+    // The same, or nothing when progress abandoned it.
+    std::optional<Estimates> run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed,
+                                 const Progress &progress);
+
+private:
+    Blocks blocks_;
+    std::vector<std::unique_ptr<Block>> engines_;
 };
 
 } // namespace simulation

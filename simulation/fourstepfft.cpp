@@ -2,12 +2,12 @@
 
 #include "parallel.h"
 
+#include <array>
 #include <cmath>
 #include <complex>
 #include <new>
 #include <numbers>
 #include <stdexcept>
-#include <vector>
 
 namespace simulation {
 
@@ -39,8 +39,8 @@ constexpr std::size_t kExactEvery = 64;
 
 } // namespace
 
-FourStepFft::FourStepFft(std::size_t n)
-    : n_(n), rows_(n / squarestDivisor(n)), columns_(squarestDivisor(n)), byRow_(plan(rows_), kiss_fft_free),
+FourStepFft::FourStepFft(std::size_t n, unsigned parts)
+    : n_(n), rows_(n / squarestDivisor(n)), columns_(squarestDivisor(n)), parts_(parts), byRow_(plan(rows_), kiss_fft_free),
       byColumn_(plan(columns_), kiss_fft_free)
 {
     if (n == 0 || n > std::size_t(1) << 40)
@@ -54,8 +54,8 @@ void FourStepFft::inverse(const Complex *spectrum, Complex *scratch, Complex *ou
     const std::size_t rows = rows_, columns = columns_, n = n_;
     // First pass, one transform of length rows for each q, read with a
     // stride of columns; then the twiddle w^(r q).
-    inParallel(columns, [&](std::size_t begin, std::size_t end) {
-        std::vector<Complex> powers(kExactEvery);
+    inParallel(parts_, columns, [&](std::size_t begin, std::size_t end) {
+        std::array<Complex, kExactEvery> powers;
         for (std::size_t q = begin; q < end; ++q) {
             Complex *line = scratch + q * rows;
             kiss_fft_stride(byRow_.get(), spectrum + q, line, int(columns));
@@ -85,7 +85,7 @@ void FourStepFft::inverse(const Complex *spectrum, Complex *scratch, Complex *ou
     });
     // Second pass, one transform of length columns for each r, read with
     // a stride of rows.
-    inParallel(rows, [&](std::size_t begin, std::size_t end) {
+    inParallel(parts_, rows, [&](std::size_t begin, std::size_t end) {
         for (std::size_t r = begin; r < end; ++r)
             kiss_fft_stride(byColumn_.get(), scratch + r, out + r * columns, int(rows));
     });

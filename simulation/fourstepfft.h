@@ -17,8 +17,8 @@ using Complex = kiss_fft_cpx;
 // matrix: row r holds z[r], z[r + rows], z[r + 2 rows], ...
 class FourStepFft {
 public:
-    // n must have no prime factor above 5.
-    explicit FourStepFft(std::size_t n);
+    // n must have no prime factor above 5; each pass splits over parts cores.
+    FourStepFft(std::size_t n, unsigned parts);
 
     std::size_t rows() const { return rows_; }
     std::size_t columns() const { return columns_; }
@@ -30,6 +30,7 @@ private:
     std::size_t n_;
     std::size_t rows_;
     std::size_t columns_;
+    unsigned parts_;
     std::unique_ptr<kiss_fft_state, void (*)(void *)> byRow_;
     std::unique_ptr<kiss_fft_state, void (*)(void *)> byColumn_;
 };

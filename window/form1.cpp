@@ -1,7 +1,7 @@
 #include "form1.h"
 
 #include "accessibility.h"
-#include "correlator.h"
+#include "backgroundsimulation.h"
 #include "destroyedwatch.h"
 #include "failurereport.h"
 #include "imagesurface.h"
@@ -325,8 +325,13 @@ void Form1::fitSurfaceToWindow()
 
 void Form1::setSimulation(double seconds, std::uint64_t firstSeed)
 {
-    simulator_ = std::make_unique<simulation::Correlator>(seconds);
-    nextSeed_ = firstSeed;
+    delete std::exchange(simulation_, nullptr);
+    simulation_ = new BackgroundSimulation(seconds, firstSeed, this);
+}
+
+void Form1::setEstimates(std::span<const double> estimates)
+{
+    fixedEstimates_.assign(estimates.begin(), estimates.end());
 }
 
 std::span<const double> Form1::simulated() const
@@ -338,11 +343,10 @@ void Form1::calcolo()
 {
     fitSurfaceToWindow();
     const plot::Settings now = settings();
-    simulated_.clear();
-    if (simulator_) {
-        const simulation::Estimates estimates = simulator_->run(now.snrDb, now.delayUs, nextSeed_++);
-        simulated_.assign(estimates.begin(), estimates.end());
-    }
+    const std::span<const double> estimates = simulation_ ? simulation_->estimatesFor(now) : fixedEstimates_;
+    simulated_.assign(estimates.begin(), estimates.end());
+    if (simulation_)
+        simulation_->want(now);
     plot::tick(*surface_, now, simulated_, QLocale::system().decimalPoint(),
                [this](plot::Readout readout, const QString &text) { setCaption(readoutLabel(readout), text); });
     tellScreenReaders();

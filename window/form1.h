@@ -10,6 +10,7 @@
 #include <vector>
 #include <memory>
 
+class BackgroundSimulation;
 class DestroyedWatch;
 class WindowPart;
 class QLabel;
@@ -18,9 +19,6 @@ class ScrollBar;
 
 namespace plot {
 class ImageSurface;
-}
-namespace simulation {
-class Correlator;
 }
 
 // The program's only window: the plot, its annotations, the two settings
@@ -45,12 +43,15 @@ public:
     // One tick: redraws the plot and writes the readouts.
     void calcolo();
 
-    // From the next tick on, each tick also simulates a fresh realisation
-    // of a one-bit correlator fed with seconds of signal, drawn from seeds
-    // firstSeed, firstSeed + 1, ..., and draws its estimates. Throws
+    // From the next tick on, each tick also asks for a realisation of a
+    // one-bit correlator fed with seconds of signal, drawn from seeds
+    // firstSeed, firstSeed + 1, ... in the background, and draws the
+    // estimates of the latest one made for the settings it shows. Throws
     // std::bad_alloc when the memory for it is not there.
     void setSimulation(double seconds, std::uint64_t firstSeed);
-    // The estimates the last tick drew; empty when it simulated nothing.
+    // Instead: every tick draws these estimates.
+    void setEstimates(std::span<const double> estimates);
+    // The estimates the last tick drew; empty when it drew none.
     std::span<const double> simulated() const;
 
     // Whether a handler has failed; the program must then end with status 1.
@@ -107,8 +108,8 @@ private:
     QString previousResult_; // the zero-lag readout of the tick before
     std::unique_ptr<plot::ImageSurface> surface_;
     std::unique_ptr<DestroyedWatch> destroyedWatch_;
-    std::unique_ptr<simulation::Correlator> simulator_;
-    std::uint64_t nextSeed_ = 0;
+    BackgroundSimulation *simulation_ = nullptr;
+    std::vector<double> fixedEstimates_;
     std::vector<double> simulated_;
     bool failed_ = false;
     bool painted_ = false;
