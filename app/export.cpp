@@ -99,12 +99,17 @@ simulation::Estimates simulate(const CommandLine &command)
 {
     simulation::Correlator correlator(*command.simulateSeconds);
     const bool terminal = isatty(STDERR_FILENO);
+    // Tests shorten the wait.
+    bool set = false;
+    int afterMs = qEnvironmentVariableIntValue("CORRELATOR_PROGRESS_AFTER_MS", &set);
+    if (!set)
+        afterMs = 1000;
     QElapsedTimer clock;
     clock.start();
     int shown = -1;
     const simulation::Correlator::Progress progress = [&](std::size_t done, std::size_t of) {
         const int percent = int(100 * done / of);
-        if (terminal && percent != shown && clock.elapsed() >= 1000) {
+        if (terminal && percent != shown && clock.elapsed() >= afterMs) {
             std::fprintf(stderr, "\rcorrelator: simulazione %3d %%", percent);
             std::fflush(stderr);
             shown = percent;

@@ -127,6 +127,17 @@ void TestCommandLine::run_data()
                                                << "--simulate" << "" << "";
     QTest::newRow("--seed 2^64") << QStringList{"--simulate", "1", "--seed", "18446744073709551616"} << 2 << ""
                                  << "'18446744073709551616'" << "" << "";
+    // A long export tells its progress to a terminal and to nothing else
+    // (this table's runs write stderr to a pipe); Ctrl+C leaves no file.
+    QTest::newRow("--simulate 3 on a terminal")
+        << QStringList{} << 0 << "correlator: simulazione" << "" << "new.csv"
+        << R"(CORRELATOR_PROGRESS_AFTER_MS=0 script -qec '"$CORRELATOR" --simulate 3 --output new.csv' /dev/null)";
+    QTest::newRow("--simulate 3 to a pipe") << QStringList{} << 0 << "" << "" << "new.csv"
+                                            << R"(CORRELATOR_PROGRESS_AFTER_MS=0 "$CORRELATOR" --simulate 3 --output new.csv)";
+    QTest::newRow("Ctrl+C during --simulate 600")
+        << QStringList{} << 1 << "" << "ended by SIGINT" << ""
+        << R"(timeout --preserve-status -s INT 0.3 "$CORRELATOR" --simulate 600 --output new.csv
+              [ $? -eq 130 ] && echo "correlator: ended by SIGINT" >&2; exit 1)";
     QTest::newRow("--seed -1") << QStringList{"--simulate", "1", "--seed", "-1"} << 2 << "" << "'-1'" << "" << "";
 
     // Messages are one line of sensible length, whatever they echo.

@@ -3,6 +3,7 @@
 #include "scrollbarpart.h"
 #include "frame.h"
 #include "imagesurface.h"
+#include "correlation.h"
 
 #include <QExposeEvent>
 #include <QFontDatabase>
@@ -51,6 +52,7 @@ private slots:
     void barChangeWaitsForTheTick();
     void tickRecomputes();
     void repaintRequestErasesTheCurve();
+    void squaresFollowTheBars();
     void resizingMovesNothing_data();
     void resizingMovesNothing();
     void failureEndsTheProgram_data();
@@ -351,6 +353,38 @@ void TestForm1::repaintRequestErasesTheCurve()
     QCOMPARE(form->surfaceImage(), bareFrame(*form));
     QCOMPARE(label("Label9")->text(), QString("33"));
     QCOMPARE(label("Label14")->text(), QString(".334"));
+}
+
+// The squares are a realisation for the settings the tick shows, a fresh
+// one each time; after a bar moves there are none until one for the new
+// settings is done, never those of the old.
+void TestForm1::squaresFollowTheBars()
+{
+    timer()->stop();
+    form->setSimulation(5, 1);
+    const auto onTheCurve = [&](plot::Settings settings) {
+        const std::span<const double> drawn = form->simulated();
+        const double gain = model::correlationGain(settings.snrDb);
+        for (std::size_t k = 0; k < drawn.size(); ++k)
+            if (5 * int(k) != settings.delayUs
+                && std::abs(drawn[k] - model::correlationAt(5.0 * double(k), settings.delayUs, gain)) > 0.05)
+                return false;
+        return true;
+    };
+    const plot::Settings before{40, 0}, after{40, 150};
+    form->setSettings(before);
+    QTRY_VERIFY_WITH_TIMEOUT((form->calcolo(), !form->simulated().empty()), 60000);
+    QVERIFY(onTheCurve(before));
+    const std::vector<double> first(form->simulated().begin(), form->simulated().end());
+    QTRY_VERIFY_WITH_TIMEOUT((form->calcolo(), !form->simulated().empty()
+                              && !std::equal(first.begin(), first.end(), form->simulated().begin())), 60000);
+
+    form->setSettings(after);
+    form->calcolo();
+    QVERIFY(form->simulated().empty());
+    bool stale = false;
+    QTRY_VERIFY_WITH_TIMEOUT((form->calcolo(), stale |= !onTheCurve(after), !form->simulated().empty()), 60000);
+    QVERIFY(!stale);
 }
 
 void TestForm1::resizingMovesNothing_data()
