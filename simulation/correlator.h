@@ -24,9 +24,9 @@ inline constexpr std::size_t kLags = 61;
 // The durations of signal that can be asked for, in seconds.
 inline constexpr double kShortestSeconds = 0.01;
 inline constexpr double kLongestSeconds = 600;
-// Longer signals are made in blocks of at most this many samples (1.3 s),
-// so that memory does not grow with the duration.
-inline constexpr std::size_t kBlockSamples = std::size_t(1) << 18;
+// Longer signals are made in blocks of at most this many samples (0.66 s),
+// so that memory does not grow with the duration: 3 MB a core.
+inline constexpr std::size_t kBlockSamples = std::size_t(1) << 17;
 
 using Estimates = std::array<double, kLags>;
 // Positions where the two clipped inputs differ, at each lag.

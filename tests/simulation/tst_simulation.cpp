@@ -40,10 +40,10 @@ void TestSimulation::blocks_data()
     QTest::addColumn<qulonglong>("samples");
     QTest::newRow("0.01 s: 2,000 = 2^4 5^3") << 0.01 << 1ull << 2000ull;
     QTest::newRow("0.123456 s") << 0.123456 << 1ull << 25000ull;
-    QTest::newRow("1.31 s: 262,000 fits one block of 2^18") << 1.31 << 1ull << 262144ull;
-    QTest::newRow("2.6 s: two blocks of 2^18") << 2.6 << 2ull << 262144ull;
-    QTest::newRow("42 s: 33 blocks of 2^11 5^3") << 42.0 << 33ull << 256000ull;
-    QTest::newRow("600 s: 458 blocks of 2^18") << 600.0 << 458ull << 262144ull;
+    QTest::newRow("0.65 s: 130,000 fits one block of 2^17") << 0.65 << 1ull << 131072ull;
+    QTest::newRow("2.6 s: four blocks of 2^17") << 2.6 << 4ull << 131072ull;
+    QTest::newRow("42 s: 65 blocks of 2^6 3^4 5^2") << 42.0 << 65ull << 129600ull;
+    QTest::newRow("600 s: 916 blocks of 2^17") << 600.0 << 916ull << 131072ull;
 }
 
 void TestSimulation::blocks()
