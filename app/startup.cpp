@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "actions.h"
 #include "failurereport.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPixmap>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QResource>
 #include <QTimer>
@@ -19,7 +21,6 @@
 #include <malloc.h>
 #include <new>
 #include <pthread.h>
-#include <random>
 #include <string>
 #include <unistd.h>
 
@@ -188,6 +189,7 @@ void startup::dressApplication()
     // The icon on X11; on Wayland the compositor finds it by the desktop file.
     QApplication::setWindowIcon(windowIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral(CORRELATOR_APP_ID));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CORRELATOR_VERSION));
     installQtTranslations();
     QTimer::singleShot(0, [] { disarmWatchdog(); });
 }
@@ -196,8 +198,8 @@ bool startup::createWindow(std::optional<Form1> &form, const CommandLine &comman
 {
     try {
         form.emplace();
-        if (command.simulateSeconds)
-            form->setSimulation(*command.simulateSeconds, command.seed ? *command.seed : randomSeed());
+        form->setSimulation(command.simulateSeconds, command.seed ? *command.seed : randomSeed());
+        new WindowActions(&*form, QCoreApplication::applicationFilePath());
         return true;
     } catch (...) {
         reportFailure(nullptr, "Form1", std::current_exception());
@@ -241,8 +243,7 @@ QIcon startup::windowIcon()
 
 std::uint64_t startup::randomSeed()
 {
-    std::random_device source;
-    return (std::uint64_t(source()) << 32) ^ source();
+    return QRandomGenerator::system()->generate64();
 }
 
 void startup::installQtTranslations()

@@ -3,28 +3,237 @@
 #include "form1.h"
 #include "scrollbar.h"
 
-#include <QTextBoundaryFinder>
-
-#include <tuple>
+#include <QAccessibleObject>
+#include <QAccessibleWidget>
+#include <QLabel>
 
 namespace {
 
-QAccessibleInterface *windowFactory(const QString &, QObject *object)
+// Sets a widget's accessible description, and tells a screen reader only
+// when it changed: one that speaks a change of the focused control's
+// description then says a new result once, and nothing while it stays.
+void describe(QWidget *widget, const QString &description)
+{
+    if (widget->accessibleDescription() != description)
+        widget->setAccessibleDescription(description);
+}
+
+} // namespace
+
+// A part of the window that is not a control, for a screen reader: the
+// plot, a chart whose description says where the curve peaks and how
+// high; or the announcement, a line said once, politely and without moving
+// the focus, as a notification that nothing on screen shows. (Qt 6.4 sends
+// a changed name or description without the new text, which Orca 43 then
+// cannot speak; a notification's showing it speaks.)
+class WindowPart : public QObject {
+    Q_OBJECT
+
+public:
+    // area: where the part lies in the window; none for one not on screen.
+    WindowPart(QWidget *window, const QString &objectName, QAccessible::Role role, const QString &name)
+        : QObject(window), role_(role), name_(name)
+    {
+        setObjectName(objectName);
+    }
+
+    QWidget *window() const { return static_cast<QWidget *>(parent()); }
+    QAccessible::Role role() const { return role_; }
+    QString name() const { return name_; }
+    QString description() const { return description_; }
+    QRect area() const { return area_; }
+    void setArea(const QRect &area) { area_ = area; }
+
+    // Tells a screen reader only when it changed.
+    void setDescription(const QString &description)
+    {
+        if (description == description_)
+            return;
+        description_ = description;
+        QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&changed);
+    }
+    // Says text once, as the part's name.
+    void announce(const QString &text)
+    {
+        name_ = text;
+        QAccessibleEvent shown(this, QAccessible::ObjectShow);
+        QAccessible::updateAccessibility(&shown);
+    }
+
+private:
+    QAccessible::Role role_;
+    QString name_;
+    QString description_;
+    QRect area_;
+};
+
+namespace {
+
+// The window, with its parts among its children. A screen reader announces
+// a top-level window by its role and title.
+class WindowAccessible : public QAccessibleWidget {
+public:
+    explicit WindowAccessible(QWidget *window) : QAccessibleWidget(window, QAccessible::Window) {}
+
+    int childCount() const override { return QAccessibleWidget::childCount() + int(parts().size()); }
+    QAccessibleInterface *child(int index) const override
+    {
+        const int widgets = QAccessibleWidget::childCount();
+        if (index < widgets)
+            return QAccessibleWidget::child(index);
+        const QList<WindowPart *> rest = parts();
+        return index - widgets < rest.size() ? QAccessible::queryAccessibleInterface(rest[index - widgets]) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        const qsizetype at = child ? parts().indexOf(qobject_cast<WindowPart *>(child->object())) : -1;
+        return at >= 0 ? QAccessibleWidget::childCount() + int(at) : QAccessibleWidget::indexOfChild(child);
+    }
+
+private:
+    QList<WindowPart *> parts() const
+    {
+        return widget()->findChildren<WindowPart *>(QString(), Qt::FindDirectChildrenOnly);
+    }
+};
+
+class WindowPartAccessible : public QAccessibleObject {
+public:
+    explicit WindowPartAccessible(WindowPart *part) : QAccessibleObject(part) {}
+
+    QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(part()->window()); }
+    int childCount() const override { return 0; }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QAccessible::Role role() const override { return part()->role(); }
+    // A part not on screen is passed by when the window is read line by line.
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.readOnly = true;
+        state.invisible = part()->area().isEmpty() || !part()->window()->isVisible();
+        state.offscreen = part()->area().isEmpty();
+        return state;
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name ? part()->name() : t == QAccessible::Description ? part()->description() : QString();
+    }
+    QRect rect() const override
+    {
+        const QWidget *window = part()->window();
+        const QRect area = part()->area().isEmpty() ? QRect(0, 0, 1, 1) : part()->area() & window->rect();
+        return QRect(window->mapToGlobal(area.topLeft()), area.size());
+    }
+
+private:
+    WindowPart *part() const { return static_cast<WindowPart *>(object()); }
+};
+
+// What a screen reader gets of a scroll bar: as its value the number the
+// window shows for it, so the signal-to-noise bar reads in dB with the
+// sign on screen rather than its raw, negated value. As text it has its
+// name alone, the caption, which is what reading the window line by line
+// finds of it: its number and unit stand on labels of their own.
+class ScrollBarAccessible : public QAccessibleWidget,
+                            public QAccessibleValueInterface,
+                            public QAccessibleTextInterface {
+public:
+    explicit ScrollBarAccessible(ScrollBar *bar) : QAccessibleWidget(bar, QAccessible::ScrollBar) {}
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Value ? QString::number(bar()->shownValue()) : QAccessibleWidget::text(t);
+    }
+
+    QVariant currentValue() const override { return bar()->shownValue(); }
+    void setCurrentValue(const QVariant &value) override { bar()->setShownValue(value.toInt()); }
+    QVariant maximumValue() const override { return bar()->shownMaximum(); }
+    QVariant minimumValue() const override { return bar()->shownMinimum(); }
+    QVariant minimumStepSize() const override { return bar()->singleStep(); }
+
+    // The caption, one line that fills the bar; Qt's defaults find the
+    // words and sentences in it.
+    QString text(int startOffset, int endOffset) const override
+    {
+        return caption().mid(startOffset, qMax(0, endOffset - startOffset));
+    }
+    int characterCount() const override { return int(caption().size()); }
+    // The characters share the bar's width, left to right.
+    QRect characterRect(int offset) const override
+    {
+        const int count = characterCount();
+        if (offset < 0 || offset >= count)
+            return QRect();
+        const QRect area = rect();
+        const int left = area.left() + area.width() * offset / count;
+        const int right = area.left() + area.width() * (offset + 1) / count;
+        return QRect(left, area.top(), qMax(1, right - left), area.height());
+    }
+    int offsetAtPoint(const QPoint &point) const override
+    {
+        const QRect area = rect();
+        return area.contains(point) && characterCount() > 0
+                   ? (point.x() - area.left()) * characterCount() / area.width()
+                   : -1;
+    }
+    // Qt 6.4 takes the line to run on past its end, and a reader going on
+    // from the end would hear the caption again: there is nothing there.
+    QString textAtOffset(int offset, QAccessible::TextBoundaryType boundary, int *startOffset,
+                         int *endOffset) const override
+    {
+        const int length = characterCount();
+        if (offset >= length || boundary == QAccessible::LineBoundary || boundary == QAccessible::NoBoundary) {
+            *startOffset = offset >= length ? length : 0;
+            *endOffset = length;
+            return offset >= length ? QString() : caption();
+        }
+        return QAccessibleTextInterface::textAtOffset(offset, boundary, startOffset, endOffset);
+    }
+    QString textAfterOffset(int offset, QAccessible::TextBoundaryType boundary, int *startOffset,
+                            int *endOffset) const override
+    {
+        if (boundary == QAccessible::LineBoundary || boundary == QAccessible::NoBoundary) {
+            *startOffset = *endOffset = characterCount();
+            return QString();
+        }
+        return QAccessibleTextInterface::textAfterOffset(offset, boundary, startOffset, endOffset);
+    }
+    void selection(int, int *startOffset, int *endOffset) const override { *startOffset = *endOffset = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int *startOffset, int *endOffset) const override
+    {
+        *startOffset = 0;
+        *endOffset = characterCount();
+        return QString();
+    }
+
+private:
+    ScrollBar *bar() const { return static_cast<ScrollBar *>(widget()); }
+    QString caption() const { return QAccessibleWidget::text(QAccessible::Name); }
+};
+
+QAccessibleInterface *factory(const QString &, QObject *object)
 {
     if (auto *form = qobject_cast<Form1 *>(object))
         return new WindowAccessible(form);
-    return nullptr;
-}
-
-QAccessibleInterface *scrollBarFactory(const QString &, QObject *object)
-{
     if (auto *bar = qobject_cast<ScrollBar *>(object))
         return new ScrollBarAccessible(bar);
-    return nullptr;
-}
-
-QAccessibleInterface *partFactory(const QString &, QObject *object)
-{
     if (auto *part = qobject_cast<WindowPart *>(object))
         return new WindowPartAccessible(part);
     return nullptr;
@@ -34,295 +243,46 @@ QAccessibleInterface *partFactory(const QString &, QObject *object)
 
 void accessibility::install()
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(windowFactory);
-        QAccessible::installFactory(scrollBarFactory);
-        QAccessible::installFactory(partFactory);
-        return true;
-    }();
+    static const bool installed = (QAccessible::installFactory(factory), true);
     Q_UNUSED(installed);
 }
 
-void accessibility::name(QWidget *widget, const QString &name)
+// Each bar is named by its caption, through the caption's buddy, and
+// described by its unit, which a screen reader speaks after its value; the
+// readouts are the numbers they show, so that reading the window line by
+// line finds caption, number and unit once each.
+void Form1::describeForScreenReaders()
 {
-    if (widget->accessibleName() != name)
-        widget->setAccessibleName(name);
+    setAccessibleDescription(QStringLiteral(
+        "Correlatore a clipping: la correlazione in funzione del ritardo, ridisegnata ogni secondo, "
+        "e il suo valore a ritardo zero, C (0)."));
+    Label4->setBuddy(VScroll1);
+    Label8->setBuddy(HScroll1);
+    describe(VScroll1, Label12->text());
+    describe(HScroll1, Label11->text());
+    plot_ = new WindowPart(this, QStringLiteral("plot"), QAccessible::Chart, QStringLiteral("Grafico della correlazione"));
+    plot_->setArea(plotArea());
+    announcement_ = new WindowPart(this, QStringLiteral("announcement"), QAccessible::Notification, QString());
 }
 
-void accessibility::describe(QWidget *widget, const QString &description)
+// After a tick: a new result is said once; each bar's description tells
+// its unit and the result, which a screen reader speaks after the bar's
+// value, on focus and when asked where the focus is; the plot tells where
+// the curve peaks and how high.
+void Form1::tellScreenReaders()
 {
-    if (widget->accessibleDescription() != description)
-        widget->setAccessibleDescription(description);
+    const QString result = Label15->text() + u' ' + Label14->text();
+    // The first result is not news: a focused bar tells it.
+    if (Label14->text() != previousResult_ && !previousResult_.isNull())
+        announcement_->announce(result);
+    previousResult_ = Label14->text();
+    describe(VScroll1, Label12->text() + QStringLiteral(", ") + result);
+    describe(HScroll1, Label11->text() + QStringLiteral(", ") + result);
+    QString curve = QStringLiteral("Picco a %1 %2, altezza %3").arg(Label9->text(), Label11->text(), Label14->text());
+    if (!simulated_.empty())
+        curve += QStringLiteral("; %1 stime simulate attorno alla curva").arg(simulated_.size());
+    plot_->setDescription(curve + u'.');
+    plot_->setArea(plotArea());
 }
 
-WindowPart::WindowPart(QWidget *window, const QString &objectName, QAccessible::Role role, const QString &name,
-                       const QRect &area)
-    : QObject(window), role_(role), name_(name), area_(area)
-{
-    setObjectName(objectName);
-}
-
-QWidget *WindowPart::window() const
-{
-    return static_cast<QWidget *>(parent());
-}
-
-void WindowPart::setDescription(const QString &description)
-{
-    if (description == description_)
-        return;
-    description_ = description;
-    QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
-    QAccessible::updateAccessibility(&changed);
-}
-
-void WindowPart::announce(const QString &text)
-{
-    name_ = text;
-    QAccessibleEvent shown(this, QAccessible::ObjectShow);
-    QAccessible::updateAccessibility(&shown);
-}
-
-// A screen reader announces a top-level window by its role and title.
-WindowAccessible::WindowAccessible(QWidget *window)
-    : QAccessibleWidget(window, QAccessible::Window)
-{
-}
-
-QList<WindowPart *> WindowAccessible::parts() const
-{
-    return widget()->findChildren<WindowPart *>(QString(), Qt::FindDirectChildrenOnly);
-}
-
-int WindowAccessible::childCount() const
-{
-    return QAccessibleWidget::childCount() + int(parts().size());
-}
-
-QAccessibleInterface *WindowAccessible::child(int index) const
-{
-    const int widgets = QAccessibleWidget::childCount();
-    if (index < widgets)
-        return QAccessibleWidget::child(index);
-    const QList<WindowPart *> rest = parts();
-    return index - widgets < rest.size() ? QAccessible::queryAccessibleInterface(rest[index - widgets]) : nullptr;
-}
-
-int WindowAccessible::indexOfChild(const QAccessibleInterface *child) const
-{
-    const qsizetype at = child ? parts().indexOf(qobject_cast<WindowPart *>(child->object())) : -1;
-    if (at >= 0)
-        return QAccessibleWidget::childCount() + int(at);
-    return QAccessibleWidget::indexOfChild(child);
-}
-
-WindowPartAccessible::WindowPartAccessible(WindowPart *part)
-    : QAccessibleObject(part)
-{
-}
-
-WindowPart *WindowPartAccessible::part() const
-{
-    return static_cast<WindowPart *>(object());
-}
-
-QAccessibleInterface *WindowPartAccessible::parent() const
-{
-    return QAccessible::queryAccessibleInterface(part()->window());
-}
-
-QAccessible::Role WindowPartAccessible::role() const
-{
-    return part()->role();
-}
-
-// A part not on screen is passed by when the window is read line by line.
-QAccessible::State WindowPartAccessible::state() const
-{
-    QAccessible::State state;
-    state.readOnly = true;
-    state.invisible = part()->area().isEmpty() || !part()->window()->isVisible();
-    state.offscreen = part()->area().isEmpty();
-    return state;
-}
-
-QString WindowPartAccessible::text(QAccessible::Text t) const
-{
-    switch (t) {
-    case QAccessible::Name:
-        return part()->name();
-    case QAccessible::Description:
-        return part()->description();
-    default:
-        return QString();
-    }
-}
-
-QRect WindowPartAccessible::rect() const
-{
-    const QWidget *window = part()->window();
-    const QRect area = part()->area().isEmpty() ? QRect(0, 0, 1, 1) : part()->area() & window->rect();
-    return QRect(window->mapToGlobal(area.topLeft()), area.size());
-}
-
-ScrollBarAccessible::ScrollBarAccessible(ScrollBar *bar)
-    : QAccessibleWidget(bar, QAccessible::ScrollBar)
-{
-}
-
-ScrollBar *ScrollBarAccessible::bar() const
-{
-    return static_cast<ScrollBar *>(widget());
-}
-
-void *ScrollBarAccessible::interface_cast(QAccessible::InterfaceType type)
-{
-    if (type == QAccessible::ValueInterface)
-        return static_cast<QAccessibleValueInterface *>(this);
-    if (type == QAccessible::TextInterface)
-        return static_cast<QAccessibleTextInterface *>(this);
-    return QAccessibleWidget::interface_cast(type);
-}
-
-namespace {
-
-// The caption that names the bar.
-QString captionOf(const ScrollBar *bar)
-{
-    return bar->accessibleName();
-}
-
-} // namespace
-
-QString ScrollBarAccessible::text(int startOffset, int endOffset) const
-{
-    const QString caption = captionOf(bar());
-    return caption.mid(startOffset, qMax(0, endOffset - startOffset));
-}
-
-int ScrollBarAccessible::characterCount() const
-{
-    return int(captionOf(bar()).size());
-}
-
-// The characters share the bar's width, left to right.
-QRect ScrollBarAccessible::characterRect(int offset) const
-{
-    const int count = characterCount();
-    if (offset < 0 || offset >= count)
-        return QRect();
-    const QRect area = rect();
-    const int left = area.left() + area.width() * offset / count;
-    const int right = area.left() + area.width() * (offset + 1) / count;
-    return QRect(left, area.top(), qMax(1, right - left), area.height());
-}
-
-int ScrollBarAccessible::offsetAtPoint(const QPoint &point) const
-{
-    const QRect area = rect();
-    if (!area.contains(point) || characterCount() == 0)
-        return -1;
-    return (point.x() - area.left()) * characterCount() / area.width();
-}
-
-namespace {
-
-// The piece of text around offset that a boundary marks: a character, a
-// word, a sentence; the whole line otherwise. [start, end), empty past
-// the end, so that a reader going on from the end of a piece stops.
-std::pair<int, int> pieceAt(const QString &text, int offset, QAccessible::TextBoundaryType boundary)
-{
-    const int length = int(text.size());
-    if (offset < 0 || offset >= length)
-        return {qBound(0, offset, length), qBound(0, offset, length)};
-    QTextBoundaryFinder::BoundaryType type;
-    switch (boundary) {
-    case QAccessible::CharBoundary:
-        return {offset, offset + 1};
-    case QAccessible::WordBoundary:
-        type = QTextBoundaryFinder::Word;
-        break;
-    case QAccessible::SentenceBoundary:
-        type = QTextBoundaryFinder::Sentence;
-        break;
-    default:
-        return {0, length};
-    }
-    QTextBoundaryFinder finder(type, text);
-    finder.setPosition(offset);
-    const int start = finder.isAtBoundary() ? offset : int(finder.toPreviousBoundary());
-    finder.setPosition(offset);
-    const int end = int(finder.toNextBoundary());
-    return {qMax(0, start), end < 0 ? length : end};
-}
-
-} // namespace
-
-QString ScrollBarAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType boundary, int *startOffset,
-                                          int *endOffset) const
-{
-    const QString caption = captionOf(bar());
-    std::tie(*startOffset, *endOffset) = pieceAt(caption, offset, boundary);
-    return caption.mid(*startOffset, *endOffset - *startOffset);
-}
-
-QString ScrollBarAccessible::textBeforeOffset(int offset, QAccessible::TextBoundaryType boundary, int *startOffset,
-                                              int *endOffset) const
-{
-    const QString caption = captionOf(bar());
-    const int here = pieceAt(caption, qMin(offset, int(caption.size()) - 1), boundary).first;
-    if (here <= 0 || offset <= 0) {
-        *startOffset = *endOffset = 0;
-        return QString();
-    }
-    std::tie(*startOffset, *endOffset) = pieceAt(caption, here - 1, boundary);
-    return caption.mid(*startOffset, *endOffset - *startOffset);
-}
-
-QString ScrollBarAccessible::textAfterOffset(int offset, QAccessible::TextBoundaryType boundary, int *startOffset,
-                                             int *endOffset) const
-{
-    const QString caption = captionOf(bar());
-    const int next = pieceAt(caption, offset, boundary).second;
-    std::tie(*startOffset, *endOffset) = pieceAt(caption, qMax(next, offset + 1), boundary);
-    return caption.mid(*startOffset, *endOffset - *startOffset);
-}
-
-QString ScrollBarAccessible::attributes(int, int *startOffset, int *endOffset) const
-{
-    *startOffset = 0;
-    *endOffset = characterCount();
-    return QString();
-}
-
-QString ScrollBarAccessible::text(QAccessible::Text t) const
-{
-    if (t == QAccessible::Value)
-        return QString::number(bar()->shownValue());
-    return QAccessibleWidget::text(t);
-}
-
-QVariant ScrollBarAccessible::currentValue() const
-{
-    return bar()->shownValue();
-}
-
-void ScrollBarAccessible::setCurrentValue(const QVariant &value)
-{
-    bar()->setShownValue(value.toInt());
-}
-
-QVariant ScrollBarAccessible::maximumValue() const
-{
-    return bar()->shownMaximum();
-}
-
-QVariant ScrollBarAccessible::minimumValue() const
-{
-    return bar()->shownMinimum();
-}
-
-QVariant ScrollBarAccessible::minimumStepSize() const
-{
-    return bar()->singleStep();
-}
+#include "accessibility.moc"

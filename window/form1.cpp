@@ -16,7 +16,6 @@
 #include <QTimer>
 #include <QWindow>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <new>
@@ -25,112 +24,12 @@
 namespace {
 
 constexpr double kTwipsPerInch = 1440;
-constexpr int kTimerPeriodMs = 1000;
 
 // The layout reaches 11415 x 10335 twips; open with a small margin beyond.
 constexpr int kInitialClientWidth = 11415 + 120;
 constexpr int kInitialClientHeight = 10335 + 120;
 
-constexpr double kCaptionPoints = 13.5;
-constexpr double kLargeCaptionPoints = 18;
-
-enum class Kind { HorizontalBar, VerticalBar, Timer, Label };
-enum class TextLayout { None, FixedBox, FixedBoxRight, AutoSize };
-
-struct Bar {
-    int minimum, maximum;
-    bool shownNegated; // the window shows the value with the opposite sign
-};
-
-struct Control {
-    const char *name;
-    Kind kind;
-    QLabel *Form1::*label; // where a label is kept; null for Label13's array
-    int index;             // Label13's index, otherwise -1
-    int left, top, width, height; // twips
-    const char *text;
-    TextLayout layout;
-    double points;
-    Bar bar;
-};
-
-// Where a tick writes each readout.
-struct ReadoutLabel {
-    plot::Readout readout;
-    QLabel *Form1::*label;
-};
-
-// The caption that names a bar and the unit of its value.
-struct BarWords {
-    ScrollBar *Form1::*bar;
-    QLabel *Form1::*caption;
-    QLabel *Form1::*unit;
-};
-
-// "MS Sans Serif" where it exists; otherwise Liberation Sans, which has the
-// same metrics as the Windows sans serif; otherwise whatever sans serif
-// fontconfig offers. A list rather than asking the font database which
-// family exists: each such question costs fontconfig a full substitution,
-// as long as the rest of start-up together.
-QFont captionFont(double points)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setWeight(QFont::Bold);
-    font.setItalic(false);
-    font.setUnderline(false);
-    font.setStrikeOut(false);
-    font.setPointSizeF(points);
-    return font;
-}
-
-// An auto-size label keeps its left and top edges and takes its text's size.
-void setCaption(QLabel *label, const QString &text)
-{
-    label->setText(text);
-    if (label->property("autoSize").toBool())
-        label->adjustSize();
-}
-
 } // namespace
-
-// A friend of Form1, so that its rows can name the private controls.
-struct ControlTable {
-    // Every control of the window, in creation order.
-    static constexpr Control kControls[] = {
-        {"HScroll1", Kind::HorizontalBar, nullptr, -1, 720, 8040, 2655, 495, nullptr, TextLayout::None, 0, {0, 300, false}},
-        {"Timer1", Kind::Timer, nullptr, -1, 0, 0, 0, 0, nullptr, TextLayout::None, 0, {}},
-        {"VScroll1", Kind::VerticalBar, nullptr, -1, 5040, 7920, 855, 2415, nullptr, TextLayout::None, 0, {-40, 40, true}},
-        {"Label15", Kind::Label, &Form1::Label15, -1, 7560, 7920, 975, 495, "C (0) =", TextLayout::FixedBox, kCaptionPoints, {}},
-        {"Label14", Kind::Label, &Form1::Label14, -1, 8760, 7920, 105, 360, "", TextLayout::AutoSize, kCaptionPoints, {}},
-        {"Label13", Kind::Label, nullptr, 1, 9600, 6240, 945, 360, "- C (r*)", TextLayout::AutoSize, kCaptionPoints, {}},
-        {"Label13", Kind::Label, nullptr, 0, 9600, 0, 1020, 360, "+ C (r*)", TextLayout::AutoSize, kCaptionPoints, {}},
-        {"Label12", Kind::Label, &Form1::Label12, -1, 6720, 7320, 615, 375, "dB", TextLayout::FixedBox, kCaptionPoints, {}},
-        {"Label11", Kind::Label, &Form1::Label11, -1, 2880, 8880, 1425, 360, "microSec.", TextLayout::AutoSize, kCaptionPoints, {}},
-        {"Label10", Kind::Label, &Form1::Label10, -1, 8880, 6720, 2010, 360, "300 microSec.", TextLayout::AutoSize, kCaptionPoints, {}},
-        {"Label1", Kind::Label, &Form1::Label1, -1, 0, 6480, 375, 375, "0", TextLayout::FixedBox, kCaptionPoints, {}},
-        {"Label9", Kind::Label, &Form1::Label9, -1, 1680, 8880, 975, 375, "", TextLayout::FixedBoxRight, kCaptionPoints, {}},
-        {"Label8", Kind::Label, &Form1::Label8, -1, 600, 7320, 3330, 360, "Ritardo tra i due segnali", TextLayout::AutoSize, kCaptionPoints, {}},
-        {"Label7", Kind::Label, &Form1::Label7, -1, 6000, 9840, 615, 495, "-", TextLayout::FixedBox, kLargeCaptionPoints, {}},
-        {"Label6", Kind::Label, &Form1::Label6, -1, 6000, 8040, 495, 375, "+", TextLayout::FixedBox, kCaptionPoints, {}},
-        {"Label5", Kind::Label, &Form1::Label5, -1, 6000, 9000, 615, 495, "0", TextLayout::FixedBox, kCaptionPoints, {}},
-        {"Label4", Kind::Label, &Form1::Label4, -1, 4920, 7320, 885, 360, "(Si/Ni)", TextLayout::AutoSize, kCaptionPoints, {}},
-        {"Label3", Kind::Label, &Form1::Label3, -1, 6120, 7320, 525, 420, "", TextLayout::FixedBoxRight, kCaptionPoints, {}},
-        {"Label2", Kind::Label, &Form1::Label2, -1, 9720, 3120, 1695, 375, " \"r\"", TextLayout::FixedBox, kCaptionPoints, {}},
-    };
-
-    static constexpr ReadoutLabel kReadouts[] = {
-        {plot::Readout::Snr, &Form1::Label3},
-        {plot::Readout::Delay, &Form1::Label9},
-        {plot::Readout::ZeroLag, &Form1::Label14},
-    };
-
-    static constexpr BarWords kBars[] = {
-        {&Form1::VScroll1, &Form1::Label4, &Form1::Label12},
-        {&Form1::HScroll1, &Form1::Label8, &Form1::Label11},
-    };
-};
 
 Form1::Form1(QWidget *parent)
     : QWidget(parent)
@@ -149,7 +48,9 @@ Form1::Form1(QWidget *parent)
     setTabOrder(VScroll1, HScroll1);
     VScroll1->setFocus();
 
-    connectHandlers();
+    connect(Timer1, &QTimer::timeout, this, [this] { runHandler("Timer1_Timer", [this] { Timer1_Timer(); }); });
+    connect(HScroll1, &QScrollBar::valueChanged, this,
+            [this] { runHandler("HScroll1_Change", [this] { HScroll1_Change(); }); });
     Timer1->start();
 
     // Repaint requests of the window system reach the native window; the
@@ -169,13 +70,33 @@ Form1::~Form1() = default;
 
 double Form1::twipsPerPixel() const
 {
-    return kTwipsPerInch / logicalDpiX();
+    return kTwipsPerInch / (logicalDpiX() * zoom_);
 }
 
 QSize Form1::layoutSize() const
 {
     const double twips = twipsPerPixel();
     return {qRound(kInitialClientWidth / twips), qRound(kInitialClientHeight / twips)};
+}
+
+QRect Form1::plotArea() const
+{
+    const double twips = twipsPerPixel();
+    return QRect(QPoint(qRound(plot::frame::kLeft / twips), qRound(plot::frame::kTop / twips)),
+                 QPoint(qRound(plot::frame::kRight / twips), qRound(plot::frame::kBottom / twips)))
+        .translated(origin_);
+}
+
+void Form1::setZoom(double zoom)
+{
+    if (zoom == zoom_)
+        return;
+    zoom_ = zoom;
+    capSizeToScreens();
+    if (!(windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized)))
+        resize(layoutSize());
+    placeControls();
+    runHandler("Form_Paint", [this] { Form_Paint(); });
 }
 
 const QImage &Form1::surfaceImage() const
@@ -195,117 +116,9 @@ void Form1::setSettings(plot::Settings settings)
     HScroll1->setShownValue(settings.delayUs);
 }
 
-void Form1::createControls()
-{
-    const double twips = twipsPerPixel();
-    const auto px = [twips](int t) { return qRound(t / twips); };
-
-    for (const Control &c : ControlTable::kControls) {
-        const QString name = QString::fromLatin1(c.name);
-        switch (c.kind) {
-        case Kind::Timer:
-            Timer1 = new QTimer(this);
-            Timer1->setObjectName(name);
-            Timer1->setInterval(kTimerPeriodMs);
-            // A coarse timer may stretch a period by 5 %.
-            Timer1->setTimerType(Qt::PreciseTimer);
-            break;
-        case Kind::HorizontalBar:
-        case Kind::VerticalBar: {
-            auto *bar = new ScrollBar(c.kind == Kind::HorizontalBar ? Qt::Horizontal : Qt::Vertical, this);
-            bar->setObjectName(name);
-            bar->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
-            bar->setRange(c.bar.minimum, c.bar.maximum);
-            bar->setShownNegated(c.bar.shownNegated);
-            bar->setValue(0);
-            bar->setSingleStep(1);
-            bar->setPageStep(1);
-            bar->setFocusPolicy(Qt::StrongFocus);
-            (c.kind == Kind::HorizontalBar ? HScroll1 : VScroll1) = bar;
-            break;
-        }
-        case Kind::Label: {
-            auto *label = new QLabel(this);
-            label->setObjectName(name);
-            label->setFont(captionFont(c.points));
-            label->setFocusPolicy(Qt::NoFocus);
-            label->setTextFormat(Qt::PlainText);
-            label->setWordWrap(false);
-            label->setAlignment((c.layout == TextLayout::FixedBoxRight ? Qt::AlignRight : Qt::AlignLeft)
-                                | Qt::AlignTop);
-            label->setProperty("autoSize", c.layout == TextLayout::AutoSize);
-            if (c.index >= 0)
-                label->setProperty("index", c.index);
-            label->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
-            const QString text = QString::fromUtf8(c.text);
-            if (!text.isEmpty())
-                setCaption(label, text);
-            (c.label ? this->*c.label : Label13[std::size_t(c.index)]) = label;
-            break;
-        }
-        }
-    }
-}
-
-void Form1::connectHandlers()
-{
-    connect(Timer1, &QTimer::timeout, this, [this] { runHandler("Timer1_Timer", [this] { Timer1_Timer(); }); });
-    connect(HScroll1, &QScrollBar::valueChanged, this,
-            [this] { runHandler("HScroll1_Change", [this] { HScroll1_Change(); }); });
-}
-
 void Form1::capSizeToScreens()
 {
     setMaximumSize(screen()->virtualSize().expandedTo(layoutSize()));
-}
-
-QLabel *Form1::readoutLabel(plot::Readout readout) const
-{
-    for (const ReadoutLabel &entry : ControlTable::kReadouts)
-        if (entry.readout == readout)
-            return this->*entry.label;
-    return nullptr;
-}
-
-// A bar is named by its caption and described by its unit, which a screen
-// reader speaks after its value; the readouts are the numbers they show,
-// so that reading the window line by line finds caption, number and unit
-// once each.
-void Form1::describeForScreenReaders()
-{
-    setAccessibleDescription(QStringLiteral(
-        "Correlatore a clipping: la correlazione in funzione del ritardo, ridisegnata ogni secondo, "
-        "e il suo valore a ritardo zero, C (0)."));
-    for (const BarWords &words : ControlTable::kBars) {
-        ScrollBar *bar = this->*words.bar;
-        accessibility::name(bar, (this->*words.caption)->text());
-        accessibility::describe(bar, (this->*words.unit)->text());
-    }
-    const double twips = twipsPerPixel();
-    const QRect area(QPoint(qRound(plot::frame::kLeft / twips), qRound(plot::frame::kTop / twips)),
-                     QPoint(qRound(plot::frame::kRight / twips), qRound(plot::frame::kBottom / twips)));
-    plot_ = new WindowPart(this, QStringLiteral("plot"), QAccessible::Chart,
-                           QStringLiteral("Grafico della correlazione"), area);
-    announcement_ = new WindowPart(this, QStringLiteral("announcement"), QAccessible::Notification, QString());
-}
-
-// After a tick: a new result is said once; each bar's description tells
-// its unit and the result, which a screen reader speaks after the bar's
-// value, on focus and when asked where the focus is; the plot tells where
-// the curve peaks and how high.
-void Form1::tellScreenReaders()
-{
-    const QString result = Label15->text() + u' ' + Label14->text();
-    // The first result is not news: a focused bar tells it.
-    if (Label14->text() != previousResult_ && !previousResult_.isNull())
-        announcement_->announce(result);
-    previousResult_ = Label14->text();
-    for (const BarWords &words : ControlTable::kBars)
-        accessibility::describe(this->*words.bar, (this->*words.unit)->text() + QStringLiteral(", ") + result);
-    QString curve = QStringLiteral("Picco a %1 %2, altezza %3").arg(Label9->text(), Label11->text(), Label14->text());
-    if (!simulated_.empty())
-        curve += QStringLiteral("; %1 stime simulate attorno alla curva").arg(simulated_.size());
-    plot_->setDescription(curve + u'.');
 }
 
 // Everything a tick draws, and nothing beyond: the window's background
@@ -317,16 +130,21 @@ void Form1::fitSurfaceToWindow()
     const QSize drawing(int(std::ceil(plot::kDrawingRight / twipsPerDevicePixel)),
                         int(std::ceil(plot::kDrawingBottom / twipsPerDevicePixel)));
     const QSize pixels = drawing.boundedTo(size() * ratio);
-    if (surface_ && surface_->image().size() == pixels && surface_->image().devicePixelRatio() == ratio)
+    if (surface_ && surface_->image().size() == pixels && surface_->image().devicePixelRatio() == ratio
+        && surface_->twipsPerPixel() == twipsPerDevicePixel)
         return;
     surface_ = std::make_unique<plot::ImageSurface>(pixels, twipsPerDevicePixel, palette().color(QPalette::Window),
                                                     ratio);
 }
 
-void Form1::setSimulation(double seconds, std::uint64_t firstSeed)
+void Form1::setSimulation(std::optional<double> seconds, std::uint64_t firstSeed)
 {
     delete std::exchange(simulation_, nullptr);
-    simulation_ = new BackgroundSimulation(seconds, firstSeed, this);
+    simulationSeconds_.reset();
+    if (!seconds)
+        return;
+    simulation_ = new BackgroundSimulation(*seconds, firstSeed, this);
+    simulationSeconds_ = seconds;
 }
 
 void Form1::setEstimates(std::span<const double> estimates)
@@ -334,9 +152,9 @@ void Form1::setEstimates(std::span<const double> estimates)
     fixedEstimates_.assign(estimates.begin(), estimates.end());
 }
 
-std::span<const double> Form1::simulated() const
+Form1::Shown Form1::shown() const
 {
-    return simulated_;
+    return {traced_.value_or(settings()), simulated_, simulatedSeed_};
 }
 
 void Form1::calcolo()
@@ -345,10 +163,12 @@ void Form1::calcolo()
     const plot::Settings now = settings();
     const std::span<const double> estimates = simulation_ ? simulation_->estimatesFor(now) : fixedEstimates_;
     simulated_.assign(estimates.begin(), estimates.end());
+    simulatedSeed_ = simulation_ ? simulation_->seedOfLatest() : 0;
     if (simulation_)
         simulation_->want(now);
     plot::tick(*surface_, now, simulated_, QLocale::system().decimalPoint(),
-               [this](plot::Readout readout, const QString &text) { setCaption(readoutLabel(readout), text); });
+               [this](plot::Readout readout, const QString &text) { showReadout(readout, text); });
+    traced_ = now;
     tellScreenReaders();
     update();
 }
@@ -380,12 +200,19 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 // A window manager holds the window to its maximum size; without one an
 // outside client can make it any size, and the toolkit keeps a backing
 // store as large as the window (1 GB at 16000 x 16000). Taken back at once,
-// before anything is painted at that size.
+// before anything is painted at that size. In full screen the layout
+// stands in the middle.
 void Form1::resizeEvent(QResizeEvent *event)
 {
     const QSize bounded = event->size().boundedTo(maximumSize());
     if (bounded != event->size())
         resize(bounded);
+    const QSize layout = layoutSize();
+    const QPoint origin = isFullScreen() ? QPoint(std::max(0, (width() - layout.width()) / 2),
+                                                  std::max(0, (height() - layout.height()) / 2))
+                                         : QPoint();
+    if (origin != std::exchange(origin_, origin))
+        placeControls();
 }
 
 void Form1::paintEvent(QPaintEvent *)
@@ -396,7 +223,7 @@ void Form1::paintEvent(QPaintEvent *)
         runHandler("Form_Paint", [] { throw std::bad_alloc(); });
         return;
     }
-    painter.drawImage(QPoint(0, 0), surfaceImage());
+    painter.drawImage(origin_, surfaceImage());
     if (!std::exchange(painted_, true))
         emit firstFrameShown();
 }

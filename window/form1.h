@@ -6,9 +6,10 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <span>
 #include <vector>
-#include <memory>
 
 class BackgroundSimulation;
 class DestroyedWatch;
@@ -34,8 +35,19 @@ public:
     plot::Settings settings() const;
     void setSettings(plot::Settings settings);
 
-    // Twips per logical pixel of the window (15 at 96 dpi).
+    // Twips per logical pixel of the window: 15 at 96 dpi and 100 %.
     double twipsPerPixel() const;
+    // The whole window larger or smaller, plot, texts and bars: 1 is the
+    // layout's own size.
+    double zoom() const { return zoom_; }
+    void setZoom(double zoom);
+    // Where the layout's top-left corner lies: the corner of the window,
+    // or, when the window is larger than the layout in full screen, where
+    // the layout stands centred.
+    QPoint origin() const { return origin_; }
+    // The plot's frame, 100 to 9300 twips across and 100 to 6500 down, in
+    // the window's pixels.
+    QRect plotArea() const;
     // What the plot shows now, in device pixels; it covers what a tick
     // draws, and the window's background lies beyond it.
     const QImage &surfaceImage() const;
@@ -46,13 +58,23 @@ public:
     // From the next tick on, each tick also asks for a realisation of a
     // one-bit correlator fed with seconds of signal, drawn from seeds
     // firstSeed, firstSeed + 1, ... in the background, and draws the
-    // estimates of the latest one made for the settings it shows. Throws
-    // std::bad_alloc when the memory for it is not there.
-    void setSimulation(double seconds, std::uint64_t firstSeed);
+    // estimates of the latest one made for the settings it shows; no
+    // seconds, no simulation. Throws std::bad_alloc when the memory for it
+    // is not there.
+    void setSimulation(std::optional<double> seconds, std::uint64_t firstSeed);
+    std::optional<double> simulationSeconds() const { return simulationSeconds_; }
     // Instead: every tick draws these estimates.
     void setEstimates(std::span<const double> estimates);
-    // The estimates the last tick drew; empty when it drew none.
-    std::span<const double> simulated() const;
+
+    // What the last tick showed: its settings (the bars' before the first
+    // tick) and the estimates it drew, with the seed they came from.
+    struct Shown {
+        plot::Settings settings;
+        std::span<const double> simulated;
+        std::uint64_t seed = 0;
+    };
+    Shown shown() const;
+    std::span<const double> simulated() const { return simulated_; }
 
     // Whether a handler has failed; the program must then end with status 1.
     bool hasFailed() const { return failed_; }
@@ -71,12 +93,13 @@ private:
     void Timer1_Timer();
     void HScroll1_Change();
 
+    // The controls of the layout, made once and placed at every zoom.
     void createControls();
-    void connectHandlers();
+    void placeControls();
+    void showReadout(plot::Readout readout, const QString &text);
     // The size the window opens at: the layout and a small margin.
     QSize layoutSize() const;
     void capSizeToScreens();
-    QLabel *readoutLabel(plot::Readout readout) const;
     void describeForScreenReaders();
     void tellScreenReaders();
     void fitSurfaceToWindow();
@@ -103,14 +126,19 @@ private:
     QLabel *Label14 = nullptr;
     QLabel *Label15 = nullptr;
 
+    double zoom_ = 1;
+    QPoint origin_;
     WindowPart *plot_ = nullptr;
     WindowPart *announcement_ = nullptr;
     QString previousResult_; // the zero-lag readout of the tick before
     std::unique_ptr<plot::ImageSurface> surface_;
     std::unique_ptr<DestroyedWatch> destroyedWatch_;
     BackgroundSimulation *simulation_ = nullptr;
+    std::optional<double> simulationSeconds_;
     std::vector<double> fixedEstimates_;
+    std::optional<plot::Settings> traced_;
     std::vector<double> simulated_;
+    std::uint64_t simulatedSeed_ = 0;
     bool failed_ = false;
     bool painted_ = false;
 
