@@ -22,7 +22,7 @@ RUN_PACKAGES=(
 TEST_PACKAGES=(
     "${RUN_PACKAGES[@]}"
     libx11-dev libbenchmark-dev fonts-dejavu-core
-    xvfb xauth xdotool imagemagick x11-utils
+    xvfb xauth xdotool xclip imagemagick x11-utils
     desktop-file-utils dpkg-dev file bc procps
     dbus at-spi2-core python3-pyatspi
     orca speech-dispatcher speech-dispatcher-espeak-ng

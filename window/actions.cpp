@@ -50,23 +50,23 @@ struct Duration {
 constexpr Duration kDurations[] = {{0.3, "0,3 s di segnale"}, {2.6, "2,6 s di segnale"}, {42, "42 s di segnale"}};
 
 const QString kGuide = QStringLiteral(
-    "<p>La curva magenta è l'uscita di un correlatore a clipping, alimentato con due copie rumorose dello "
+    "La curva magenta è l'uscita di un correlatore a clipping, alimentato con due copie rumorose dello "
     "stesso segnale a banda limitata, in funzione del ritardo tra le due, da 0 a 300 microsecondi. "
-    "C (0) è il suo valore a ritardo zero, l'altezza del picco.</p>"
-    "<p>Le barre: (Si/Ni) è il rapporto segnale/rumore in ingresso, da -40 dB in basso a 40 dB in alto; "
+    "C (0) è il suo valore a ritardo zero, l'altezza del picco.\n\n"
+    "Le barre: (Si/Ni) è il rapporto segnale/rumore in ingresso, da -40 dB in basso a 40 dB in alto; "
     "Ritardo tra i due segnali va da 0 a 300 microsecondi. La curva e i valori si aggiornano una volta al "
-    "secondo.</p>"
-    "<p>I tasti: Tab passa da una barra all'altra; le frecce, Pagina su, Pagina giù, Inizio e Fine muovono la "
+    "secondo.\n\n"
+    "I tasti: Tab passa da una barra all'altra; le frecce, Pagina su, Pagina giù, Inizio e Fine muovono la "
     "barra. Maiusc+F10 o il tasto Menu aprono il menu; Ctrl+S salva la figura, Ctrl+C la copia, Ctrl+più e "
     "Ctrl+meno la ingrandiscono e la riducono, Ctrl+0 torna alla dimensione reale, F11 passa allo schermo "
     "intero, F1 apre questa guida, Ctrl+W e Ctrl+Q chiudono il programma. Col puntatore sulla curva, un "
-    "suggerimento dice il ritardo e il valore in quel punto.</p>"
-    "<p>I quadrati blu: con la simulazione accesa (menu Simulazione) sono le stime di un correlatore a un bit "
+    "suggerimento dice il ritardo e il valore in quel punto.\n\n"
+    "I quadrati blu: con la simulazione accesa (menu Simulazione) sono le stime di un correlatore a un bit "
     "simulato, ai ritardi 0, 5, ..., 300 microsecondi; stanno attorno alla curva, tanto più vicini quanto più "
-    "lungo è il segnale.</p>"
-    "<p>La riga di comando: <tt>correlator --snr DB --delay US --output FILE</tt> scrive la figura (.png, .svg, "
-    ".pdf) o i valori (.csv) senza aprire la finestra; <tt>--simulate SECONDI</tt> aggiunge la simulazione; "
-    "<tt>correlator --help</tt> e <tt>man correlator</tt> dicono il resto.</p>");
+    "lungo è il segnale.\n\n"
+    "La riga di comando: correlator --snr DB --delay US --output FILE scrive la figura (.png, .svg, "
+    ".pdf) o i valori (.csv) senza aprire la finestra; --simulate SECONDI aggiunge la simulazione; "
+    "correlator --help e man correlator dicono il resto.");
 
 // A folder that exists, for a dialog to open in.
 QString existingOr(const QString &folder, const QString &fallback)
@@ -290,7 +290,7 @@ void WindowActions::toggleFullScreen()
 void WindowActions::help()
 {
     QMessageBox guide(QMessageBox::Information, QStringLiteral("Guida"), kGuide, QMessageBox::Close, form_);
-    guide.setTextFormat(Qt::RichText);
+    guide.setTextFormat(Qt::PlainText);
     guide.exec();
 }
 
@@ -304,11 +304,13 @@ void WindowActions::about()
                            .arg(QCoreApplication::applicationVersion(), QGuiApplication::desktopFileName()));
 }
 
-// Below the focused bar's top-left corner, as a keyboard user expects it.
+// Beside the focused bar, its first item chosen, as a keyboard user expects
+// it and a screen reader then says it.
 void WindowActions::openMenuFromKeyboard()
 {
     QWidget *focused = form_->focusWidget() ? form_->focusWidget() : form_;
     menu_->popup(focused->mapToGlobal(QPoint(0, focused->height() / 2)));
+    menu_->setActiveAction(menu_->actions().constFirst());
 }
 
 // Over the plot, the lag under the pointer and the curve's value there, in

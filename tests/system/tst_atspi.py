@@ -118,6 +118,11 @@ class Orca:
         except FileNotFoundError:
             return []
 
+    def spoke(self, start):
+        """Whether an utterance began so, one of many lines included."""
+        with open(self.log, errors="replace") as log:
+            return f"SPEECH OUTPUT: '{start}" in log.read()
+
     def stop(self, last):
         """Makes Orca write out what it said, up to the utterance last, and
         stops it; everything it said."""
@@ -150,14 +155,22 @@ def main():
     program, scratch = sys.argv[1], sys.argv[2]
     events = []  # (time, type, role, name, text) of name and description changes
     focused = []
+    focused_nodes = []
+    tips = []
 
     def on_event(event):
+        try:
+            if event.source.getRole() == pyatspi.ROLE_TOOL_TIP:
+                tips.append(str(event.source.name))
+        except GLib.GError:
+            pass  # gone already: a menu that closed
         if event.type.startswith("object:property-change:accessible-"):
             source = event.source
             events.append((time.monotonic(), event.type, source.getRoleName(), source.name,
                            source.description))
         elif event.type == "focus:":
             focused.append(str(event.source.name))
+            focused_nodes.append(event.source)
 
     pyatspi.Registry.registerEventListener(on_event, "object:", "window:", "focus:")
     orca = Orca(scratch)
@@ -210,10 +223,35 @@ def main():
             xdotool("key", "Down")
             assert wait_for(lambda: "Scorri qui" in focused), focused
             xdotool("key", "Escape")
+            pump(0.5)
+
+            # The window's own menu, from the keyboard while a bar has the
+            # focus: its items with their shortcuts, the first one said.
+            xdotool("key", "shift+F10")
+            assert wait_for(lambda: "Salva figura..." in focused), focused
+            menu = next(n for n in reversed(focused_nodes) if n.name == "Salva figura...").parent
+            items = {n.name: n.queryAction().getKeyBinding(0) for n in nodes(menu)
+                     if n.getRole() == pyatspi.ROLE_MENU_ITEM and n.name}
+            for name, keys in [("Salva figura...", "Ctrl+S"), ("Copia figura", "Ctrl+C"),
+                               ("Guida", "F1"), ("Esci", "Ctrl+Q")]:
+                assert name in items and keys in items[name], items
+            pump(1.5)
+            xdotool("key", "Escape")
+            pump(0.5)
+            # The guide, read as it opens.
+            xdotool("key", "F1")
+            pump(3)
+            xdotool("key", "Escape")
+            pump(0.5)
+            # Over the plot, the lag under the pointer and the curve there.
+            xdotool("windowfocus", "--sync", window)
+            xdotool("mousemove", "--window", window, str(round((100 + 150 * 30.636) / 15)), "100")
+            assert wait_for(lambda: any(t.startswith("τ = 150.0 µs   C = ") for t in tips)), tips
 
             print("\n".join(describe(app)))
         finally:
             said = orca.stop("- C (r*)")
+            guide_read = orca.spoke("La curva magenta")
             app_process.terminate()
             app_process.wait(10)
         errors.seek(0)
@@ -239,6 +277,9 @@ def main():
     assert "Ritardo tra i due segnali (Si/Ni) 1 dB" in review, review
     assert "(Si/Ni)" in review and "Ritardo tra i due segnali" in review, review
     assert not any(re.search(r"\b(\S+) \1\b", line) for line in review), review
+    # The window's menu from the keyboard, and the guide.
+    assert after(after(said, "Scorri qui."), "left shift ")[0] == "Salva figura...", after(said, "Scorri qui.")
+    assert guide_read, "Orca did not read the guide"
     # The terminal stays quiet.
     assert "keyEventError" not in stderr and "qt.accessibility" not in stderr, stderr
     print("PASS")

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
@@ -82,6 +83,9 @@ private slots:
     void firstTickDrawsTheCurve();
     void barsTakeEffectAtTheNextTick();
     void repaintRequestErasesTheCurve();
+    void saveWritesWhatTheCommandLineWrites();
+    void copyPutsTheFigureOnTheClipboard();
+    void aFailedSaveIsShownAndTheWindowTicks();
     void closingEndsTheProgram_data();
     void closingEndsTheProgram();
 
@@ -98,6 +102,14 @@ private:
     template <typename Predicate>
     QImage waitForShot(Predicate &&predicate, int patienceMs = kPatienceMs);
     void click(QPoint at, int times);
+    // Keys to the window, as a user types them.
+    void keys(const QStringList &keys);
+    // The first visible window of that title, once there is one.
+    QString windowNamed(const QString &title);
+    // Ctrl+S, and in the file dialog the path and Return.
+    void saveAs(const QString &path);
+    // What the command line writes for the settings on screen.
+    QByteArray exported(const QString &suffix);
 
     QString correlator;
     QProcess xvfb;
@@ -107,6 +119,7 @@ private:
     unsigned long window = 0;
     QElapsedTimer sinceLaunch;
     QImage lastTraced;
+    QTemporaryDir scratch;
 };
 
 QByteArray TestEndToEnd::run(const QString &program, const QStringList &arguments, bool quiet)
@@ -146,11 +159,53 @@ void TestEndToEnd::click(QPoint at, int times)
                     QString::number(at.y()), "click", "--repeat", QString::number(times), "--delay", "15", "1"});
 }
 
+void TestEndToEnd::keys(const QStringList &keys)
+{
+    run("xdotool", QStringList{"windowfocus", "--sync", QString::number(window), "key", "--delay", "50"} + keys);
+}
+
+// A search may meet a window that goes meanwhile, and then fails: asked again.
+QString TestEndToEnd::windowNamed(const QString &title)
+{
+    QByteArray found;
+    QElapsedTimer clock;
+    clock.start();
+    while (found.isEmpty() && clock.elapsed() < kPatienceMs) {
+        found = run("xdotool", {"search", "--onlyvisible", "--name", '^' + title + '$'}, true);
+        QTest::qWait(50);
+    }
+    return QString::fromLatin1(found.split('\n').value(0));
+}
+
+void TestEndToEnd::saveAs(const QString &path)
+{
+    keys({"ctrl+s"});
+    const QString id = windowNamed("Salva figura");
+    QVERIFY2(!id.isEmpty(), "no file dialog");
+    run("xdotool", {"windowfocus", "--sync", id, "key", "ctrl+a"});
+    run("xdotool", {"type", "--delay", "5", path});
+    run("xdotool", {"key", "Return"});
+}
+
+QByteArray TestEndToEnd::exported(const QString &suffix)
+{
+    const QString path = scratch.filePath("exported." + suffix);
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LC_ALL", "C");
+    process.setProcessEnvironment(env);
+    process.start(correlator, {"--snr", "10", "--delay", "5", "--output", path});
+    if (!process.waitForFinished(kPatienceMs) || process.exitCode() != 0)
+        return {};
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 void TestEndToEnd::initTestCase()
 {
     correlator = qEnvironmentVariable("CORRELATOR");
     QVERIFY2(QFile::exists(correlator), "CORRELATOR must name the program to test");
-    for (const char *tool : {"Xvfb", "xdotool"}) {
+    for (const char *tool : {"Xvfb", "xdotool", "xclip"}) {
         if (QStandardPaths::findExecutable(tool).isEmpty()) {
             if (qEnvironmentVariableIsSet("CI"))
                 QFAIL(qPrintable(QStringLiteral("%1 is missing on CI").arg(tool)));
@@ -320,11 +375,59 @@ void TestEndToEnd::repaintRequestErasesTheCurve()
     QCOMPARE(back.copy(kPlot), lastTraced.copy(kPlot));
 }
 
+// Through the real file dialog, the bytes the command line writes for the
+// settings on screen (10 dB and 5 microseconds, from the bars' test).
+void TestEndToEnd::saveWritesWhatTheCommandLineWrites()
+{
+    const QString path = scratch.filePath("saved.png");
+    saveAs(path);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() > 0, kPatienceMs);
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QByteArray expected = exported("png");
+    QVERIFY(!expected.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT((saved.seek(0), saved.readAll()), expected, kPatienceMs);
+}
+
+void TestEndToEnd::copyPutsTheFigureOnTheClipboard()
+{
+    keys({"ctrl+c"});
+    const QByteArray expected = exported("png");
+    QVERIFY(!expected.isEmpty());
+    QByteArray pasted;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (pasted = run("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"}, true)) == expected, kPatienceMs);
+    const QByteArray csv = run("xclip", {"-selection", "clipboard", "-t", "UTF8_STRING", "-o"});
+    QCOMPARE(csv, exported("csv"));
+}
+
+// A save that fails says why, as the command line would; the window goes
+// on ticking meanwhile: a repaint's bare frame gets its curve back.
+void TestEndToEnd::aFailedSaveIsShownAndTheWindowTicks()
+{
+    saveAs(scratch.filePath("missing/new.png"));
+    const QString box = windowNamed("Figura non scritta");
+    QVERIFY2(!box.isEmpty(), "no message box");
+    const QString id = QString::number(window);
+    bool ticked = false;
+    for (int attempt = 1; attempt <= kAttempts && !ticked; ++attempt) {
+        run("xdotool", {"windowunmap", "--sync", id});
+        run("xdotool", {"windowmap", "--sync", id});
+        const QImage bare = waitForShot([](const QImage &image) { return hasFrame(image) && !hasCurve(image); }, kTickMs);
+        ticked = !bare.isNull() && !waitForShot(hasCurve).isNull();
+    }
+    QVERIFY2(ticked, "no tick while the message box is open");
+    run("xdotool", {"windowfocus", "--sync", box, "key", "Return"});
+    QVERIFY(!QFileInfo::exists(scratch.filePath("missing")));
+}
+
 void TestEndToEnd::closingEndsTheProgram_data()
 {
     QTest::addColumn<QString>("how");
     QTest::newRow("closed by the window manager") << "WM_DELETE_WINDOW";
     QTest::newRow("destroyed by another client") << "xdotool windowclose";
+    QTest::newRow("Ctrl+W") << "ctrl+w";
+    QTest::newRow("Ctrl+Q") << "ctrl+q";
 }
 
 // The program lives exactly as long as its window, and ends with status 0.
@@ -337,8 +440,10 @@ void TestEndToEnd::closingEndsTheProgram()
     if (how == "WM_DELETE_WINDOW") {
         QString error;
         QVERIFY2(x->sendWmDeleteWindow(window, &error), qPrintable(error));
-    } else {
+    } else if (how.startsWith("xdotool")) {
         run("xdotool", {"windowclose", QString::number(window)});
+    } else {
+        keys({how});
     }
     QVERIFY2(app.waitForFinished(kPatienceMs), "still running after its window went");
     QCOMPARE(app.exitStatus(), QProcess::NormalExit);
