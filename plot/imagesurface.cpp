@@ -2,50 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 namespace plot {
 
 namespace {
-
-struct PixelPoint {
-    double x;
-    double y;
-};
-
-// Clips the segment a-b to the box [0, maxX] x [0, maxY] (Liang-Barsky).
-// Returns false when nothing of it lies inside.
-bool clipSegment(PixelPoint &a, PixelPoint &b, double maxX, double maxY)
-{
-    const double dx = b.x - a.x;
-    const double dy = b.y - a.y;
-    double enter = 0.0;
-    double leave = 1.0;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {a.x, maxX - a.x, a.y, maxY - a.y};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0)
-                return false;
-            continue;
-        }
-        const double r = q[i] / p[i];
-        if (p[i] < 0)
-            enter = std::max(enter, r);
-        else
-            leave = std::min(leave, r);
-    }
-    if (enter > leave)
-        return false;
-    const PixelPoint start = a;
-    a = {start.x + enter * dx, start.y + enter * dy};
-    b = {start.x + leave * dx, start.y + leave * dy};
-    return true;
-}
 
 // Whether every pixel edge n * twipsPerPixel, n up to pixels, is exactly a
 // float: twipsPerPixel a multiple of 1/4 (15, 10 and 7.5 at 96 dpi and device
@@ -125,41 +90,24 @@ void ImageSurface::clearSurface()
         std::memset(pixels_, 0, std::size_t(stride_ * height_));
 }
 
+// The plot's lines are its axes, along x or along y: nothing draws a slant.
 void ImageSurface::drawLine(float x1, float y1, float x2, float y2, Colour colour)
 {
-    PixelPoint a{std::floor(double(x1) / twipsPerPixel_), std::floor(double(y1) / twipsPerPixel_)};
-    PixelPoint b{std::floor(double(x2) / twipsPerPixel_), std::floor(double(y2) / twipsPerPixel_)};
-    if (width_ == 0 || height_ == 0 || !std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x)
-        || !std::isfinite(b.y))
-        return;
-    if (!clipSegment(a, b, double(width_ - 1), double(height_ - 1)))
-        return;
-
-    // Bresenham between the clipped end pixels, both included.
-    Index x = std::lround(a.x);
-    Index y = std::lround(a.y);
-    const Index xEnd = std::lround(b.x);
-    const Index yEnd = std::lround(b.y);
-    const Index dx = std::abs(xEnd - x);
-    const Index dy = -std::abs(yEnd - y);
-    const Index sx = x < xEnd ? 1 : -1;
-    const Index sy = y < yEnd ? 1 : -1;
-    Index err = dx + dy;
+    if (x1 != x2 && y1 != y2)
+        throw std::invalid_argument("only lines along an axis are drawn");
+    // The pixels between the two ends, both included, within [0, size).
+    const auto span = [this](float a, float b, Index size) -> std::pair<Index, Index> {
+        const double first = std::floor(double(std::min(a, b)) / twipsPerPixel_);
+        const double last = std::floor(double(std::max(a, b)) / twipsPerPixel_);
+        if (!std::isfinite(first) || !std::isfinite(last) || last < 0 || first >= double(size))
+            return {0, -1};
+        return {Index(std::max(first, 0.0)), Index(std::min(last, double(size - 1)))};
+    };
+    const auto [left, right] = span(x1, x2, width_);
+    const auto [top, bottom] = span(y1, y2, height_);
     const uchar index = indexOf(colour);
-    for (;;) {
-        putPixel(x, y, index);
-        if (x == xEnd && y == yEnd)
-            break;
-        const Index e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y += sy;
-        }
-    }
+    for (Index py = top; py <= bottom; ++py)
+        std::memset(pixels_ + py * stride_ + left, index, std::size_t(std::max<Index>(right - left + 1, 0)));
 }
 
 void ImageSurface::fillRect(float x1, float y1, float x2, float y2, Colour colour)

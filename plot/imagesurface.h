@@ -31,6 +31,7 @@ public:
         if (px >= 0 && py >= 0)
             pixels_[py * stride_ + px] = indexOf(colour);
     }
+    // A line along x or along y; throws std::invalid_argument for a slant.
     void drawLine(float x1, float y1, float x2, float y2, Colour colour);
     // Fills the pixels whose centres lie in [x1, x2) x [y1, y2): a square
     // of 75 twips is 5 pixels at 96 dpi and 10 at twice that.
@@ -77,12 +78,6 @@ private:
         return addColour(colour);
     }
     uchar addColour(Colour colour);
-
-    void putPixel(Index px, Index py, uchar index)
-    {
-        if (px >= 0 && py >= 0 && px < width_ && py < height_)
-            pixels_[py * stride_ + px] = index;
-    }
 
     Index width_;
     Index height_;
