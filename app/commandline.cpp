@@ -68,51 +68,34 @@ QString parseError(const QCommandLineParser &parser, const QStringList &argument
 }
 
 // The one rule for numbers: an optional sign (+, -, or the minus sign
-// U+2212), then decimal digits and nothing else. Leading zeros do not
-// matter; a value too large for any range saturates.
-std::optional<std::int64_t> integerOf(const QString &text)
+// U+2212), then decimal digits and nothing else; leading zeros do not
+// matter. Beyond what 64 bits hold it is no number of any range.
+std::optional<std::int64_t> integerOf(QString text)
 {
-    qsizetype at = 0;
-    bool negative = false;
-    if (!text.isEmpty() && (text[0] == u'+' || text[0] == u'-' || text[0] == QChar(0x2212))) {
-        negative = text[0] != u'+';
-        at = 1;
-    }
-    if (at == text.size())
+    static const QRegularExpression rule(QRegularExpression::anchoredPattern(QStringLiteral("[+\\-\\x{2212}]?[0-9]+")));
+    if (!rule.match(text).hasMatch())
         return std::nullopt;
-    constexpr std::int64_t kBeyondEveryRange = std::int64_t(1) << 62;
-    std::int64_t value = 0;
-    for (; at < text.size(); ++at) {
-        const char16_t c = text[at].unicode();
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        value = value >= kBeyondEveryRange / 10 ? kBeyondEveryRange
-                                                 : std::min<std::int64_t>(value * 10 + (c - u'0'), kBeyondEveryRange);
-    }
-    return negative ? -value : value;
+    text.replace(QChar(0x2212), u'-');
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok);
+    return ok ? std::optional<std::int64_t>(value) : std::nullopt;
 }
 
 // A seed: an optional +, then decimal digits, up to 2^64 - 1.
 std::optional<std::uint64_t> unsignedOf(const QString &text)
 {
-    const qsizetype from = text.startsWith(u'+') ? 1 : 0;
-    if (from == text.size())
-        return std::nullopt;
-    std::uint64_t value = 0;
-    for (qsizetype at = from; at < text.size(); ++at) {
-        const char16_t c = text[at].unicode();
-        if (c < u'0' || c > u'9' || value > (UINT64_MAX - (c - u'0')) / 10)
-            return std::nullopt;
-        value = value * 10 + (c - u'0');
-    }
-    return value;
+    static const QRegularExpression rule(QRegularExpression::anchoredPattern(QStringLiteral("\\+?[0-9]+")));
+    bool ok = false;
+    const qulonglong value = rule.match(text).hasMatch() ? text.toULongLong(&ok) : 0;
+    return ok ? std::optional<std::uint64_t>(value) : std::nullopt;
 }
 
 // Seconds: an optional +, decimal digits with a decimal point or comma
 // among or before them, nothing else.
 std::optional<double> secondsOf(const QString &text)
 {
-    static const QRegularExpression decimal(QStringLiteral(R"(^\+?([0-9]+([.,][0-9]*)?|[.,][0-9]+)$)"));
+    static const QRegularExpression decimal(
+        QRegularExpression::anchoredPattern(QStringLiteral(R"(\+?([0-9]+([.,][0-9]*)?|[.,][0-9]+))")));
     if (!decimal.match(text).hasMatch())
         return std::nullopt;
     QString plain = text;
@@ -243,6 +226,18 @@ CommandLine CommandLine::parse(const QStringList &arguments)
 
     if (!parser.parse(QStringList{QStringLiteral("correlator")} + arguments))
         return refuse(parseError(parser, arguments));
+    // In "--snr --output x.png" the parser takes "--output" for the value.
+    const QList<const QCommandLineOption *> all{&help, &version, &snr, &delay, &output, &simulate, &seed};
+    for (const QCommandLineOption *option : all)
+        for (const QString &value : parser.values(*option)) {
+            QString name = value.section(u'=', 0, 0);
+            if (!name.startsWith(u'-'))
+                continue;
+            while (name.startsWith(u'-'))
+                name.remove(0, 1);
+            if (std::any_of(all.begin(), all.end(), [&](const QCommandLineOption *o) { return o->names().contains(name); }))
+                return refuse(QStringLiteral("manca il valore dopo '%1'").arg(asTyped(arguments, option->names().constFirst())));
+        }
     if (!parser.positionalArguments().isEmpty())
         return refuse(
             QStringLiteral("argomento non previsto '%1'").arg(shown(parser.positionalArguments().constFirst())));

@@ -3,12 +3,10 @@
 #include "commandline.h"
 
 #include <QFile>
+#include <QSaveFile>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,60 +32,14 @@ QString cannotWrite(const QString &path, int error)
     return QStringLiteral("impossibile scrivere '%1': %2").arg(shown(path), QString::fromLocal8Bit(std::strerror(error)));
 }
 
-// The temporary file beside the destination, removed unless it was renamed.
-class Temporary {
-public:
-    explicit Temporary(const QByteArray &destination)
-    {
-        const qsizetype slash = destination.lastIndexOf('/');
-        name_ = slash < 0 ? "." + destination : destination.left(slash + 1) + "." + destination.mid(slash + 1);
-        name_ += ".XXXXXX";
-        fd_ = mkostemp(name_.data(), O_CLOEXEC);
-    }
-    ~Temporary()
-    {
-        if (fd_ >= 0)
-            close(fd_);
-        if (!renamed_)
-            unlink(name_.constData());
-    }
-    Temporary(const Temporary &) = delete;
-    Temporary &operator=(const Temporary &) = delete;
-
-    int fd() const { return fd_; }
-    bool writeAll(const QByteArray &bytes)
-    {
-        const char *at = bytes.constData();
-        for (qsizetype left = bytes.size(); left > 0;) {
-            const ssize_t written = write(fd_, at, std::size_t(left));
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written <= 0)
-                return false;
-            at += written;
-            left -= written;
-        }
-        return true;
-    }
-    bool closeFile()
-    {
-        const int fd = std::exchange(fd_, -1);
-        return close(fd) == 0;
-    }
-    bool renameTo(const QByteArray &destination)
-    {
-        renamed_ = rename(name_.constData(), destination.constData()) == 0;
-        return renamed_;
-    }
-
-private:
-    QByteArray name_;
-    int fd_ = -1;
-    bool renamed_ = false;
-};
-
 } // namespace
 
+// QSaveFile writes beside the destination, syncs and renames; it follows a
+// symbolic link, keeps a replaced file's mode and gives a new one the
+// umask's. Around it: what is not a regular file is left alone, the group
+// is kept, and a failure's reason comes from errno (Qt 6.4 says "Unknown
+// error" for a full disk). Unbuffered, so that a write fails where errno
+// says why.
 std::optional<QString> saveFile(const QString &path, const QByteArray &bytes)
 {
     const QByteArray name = QFile::encodeName(path);
@@ -101,32 +53,16 @@ std::optional<QString> saveFile(const QString &path, const QByteArray &bytes)
     if (!exists && lstat(name.constData(), &link) == 0 && S_ISLNK(link.st_mode))
         return QStringLiteral("'%1' è un collegamento simbolico a un file che non esiste: non viene seguito").arg(shown(path));
 
-    // What is replaced is a symbolic link's target, so that the link stays.
-    QByteArray destination = name;
-    if (exists) {
-        const std::unique_ptr<char, decltype(&std::free)> real(realpath(name.constData(), nullptr), &std::free);
-        if (!real)
-            return cannotWrite(path, errno);
-        destination = real.get();
-    }
-
-    Temporary file(destination);
-    if (file.fd() < 0)
-        return cannotWrite(path, errno);
-    if (exists) {
-        // Where the system lets us: a group the user is not in stays behind.
+    QSaveFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return cannotWrite(path, errno ? errno : EACCES);
+    // Where the system lets us: a group the user is not in stays behind.
+    if (exists)
         [[maybe_unused]] const int owned =
-            fchown(file.fd(), geteuid() == 0 ? existing.st_uid : uid_t(-1), existing.st_gid);
-        if (fchmod(file.fd(), existing.st_mode & 07777) != 0)
-            return cannotWrite(path, errno);
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        if (fchmod(file.fd(), 0666 & ~mask) != 0)
-            return cannotWrite(path, errno);
-    }
-    errno = 0; // a refused fchown above is no reason for what follows
-    if (!file.writeAll(bytes) || fsync(file.fd()) != 0 || !file.closeFile() || !file.renameTo(destination))
+            fchown(file.handle(), geteuid() == 0 ? existing.st_uid : uid_t(-1), existing.st_gid);
+    errno = 0;
+    if (file.write(bytes) != bytes.size() || !file.commit())
         return cannotWrite(path, errno ? errno : EIO);
     return std::nullopt;
 }

@@ -1,5 +1,7 @@
 // The command line as a user meets it, with no display: what the program
 // prints, its exit status, and what it leaves on disk.
+#include "commandline.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -59,6 +61,8 @@ class TestCommandLine : public QObject {
 private slots:
     void run_data();
     void run();
+    void values_data();
+    void values();
 };
 
 void TestCommandLine::run_data()
@@ -88,6 +92,8 @@ void TestCommandLine::run_data()
     QTest::newRow("--snr ten") << QStringList{"--snr", "ten", "--output", "out.csv"} << 2 << "" << "'ten'" << "" << "";
     QTest::newRow("--snr empty") << QStringList{"--snr", "", "--output", "out.csv"} << 2 << "" << "--snr" << "" << "";
     QTest::newRow("--snr without a value") << QStringList{"--output", "out.csv", "--snr"} << 2 << "" << "'--snr'" << "" << "";
+    QTest::newRow("--snr without a value, before --output") << QStringList{"--snr", "--output", "out.png"} << 2 << ""
+                                                             << "manca il valore dopo '--snr'" << "" << "";
     QTest::newRow("--snr twice") << QStringList{"--snr", "1", "--snr", "2", "--output", "out.csv"} << 2 << ""
                                  << "'--snr'" << "" << "";
     QTest::newRow("--snr without --output") << QStringList{"--snr", "3"} << 2 << "" << "--output" << "" << "";
@@ -134,6 +140,10 @@ void TestCommandLine::run_data()
         << R"(CORRELATOR_PROGRESS_AFTER_MS=0 script -qec '"$CORRELATOR" --simulate 3 --output new.csv' /dev/null)";
     QTest::newRow("--simulate 3 to a pipe") << QStringList{} << 0 << "" << "" << "new.csv"
                                             << R"(CORRELATOR_PROGRESS_AFTER_MS=0 "$CORRELATOR" --simulate 3 --output new.csv)";
+    QTest::newRow("--simulate without --seed: seed 1")
+        << QStringList{} << 0 << "" << "" << "new.csv"
+        << R"("$CORRELATOR" --simulate 0.01 --output new.csv && "$CORRELATOR" --simulate 0.01 --seed 1 --output one.csv &&
+              cmp new.csv one.csv && rm one.csv)";
     QTest::newRow("Ctrl+C during --simulate 600")
         << QStringList{} << 1 << "" << "ended by SIGINT" << ""
         << R"(timeout --preserve-status -s INT 0.3 "$CORRELATOR" --simulate 600 --output new.csv
@@ -250,11 +260,42 @@ void TestCommandLine::run()
             QCOMPARE(written.mode, before[creates].mode);
             QCOMPARE(written.group, before[creates].group);
         }
+        if (!before.contains(creates)) { // a new file's mode follows the umask
+            const mode_t mask = umask(0);
+            umask(mask);
+            QCOMPARE(written.mode, 0666u & ~unsigned(mask));
+        }
         after.insert(creates, before.value(creates));
         if (!before.contains(creates))
             after.remove(creates);
     }
     QCOMPARE(after, before);
+}
+
+// What an accepted command line asks for, at the ends of what it accepts.
+void TestCommandLine::values_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("snrDb");
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<qulonglong>("seed");
+    QTest::newRow("--snr −5, the minus sign") << QStringList{"--snr", "\u22125", "--output", "x.csv"} << -5 << 0.0 << 0ull;
+    QTest::newRow("--simulate 0.01, the shortest") << QStringList{"--simulate", "0.01"} << 0 << 0.01 << 0ull;
+    QTest::newRow("--seed 2^64 - 1") << QStringList{"--simulate", "600", "--seed", "18446744073709551615"} << 0
+                                     << 600.0 << 18446744073709551615ull;
+}
+
+void TestCommandLine::values()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, snrDb);
+    QFETCH(double, seconds);
+    QFETCH(qulonglong, seed);
+    const CommandLine command = CommandLine::parse(arguments);
+    QVERIFY2(command.action != CommandLine::Action::Refuse, qPrintable(command.refusal));
+    QCOMPARE(command.snrDb, snrDb);
+    QCOMPARE(command.simulateSeconds.value_or(0), seconds);
+    QCOMPARE(command.seed.value_or(0), seed);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
