@@ -82,9 +82,10 @@ bool isSet(const char *name)
     return value && *value;
 }
 
-} // namespace
-
-void startup::reserveLess()
+// Asks for less address space than the C library would by default: one
+// malloc arena for all threads (not 64 MB more for each of Qt's helper
+// threads) and thread stacks of 1 MB (not 8).
+void reserveLess()
 {
     mallopt(M_ARENA_MAX, 1);
     constexpr std::size_t kThreadStack = 1 << 20;
@@ -98,8 +99,6 @@ void startup::reserveLess()
     }
 }
 
-namespace {
-
 constexpr unsigned kWatchdogSeconds = 60;
 
 extern "C" void startupTooLong(int)
@@ -110,9 +109,9 @@ extern "C" void startupTooLong(int)
     _exit(EXIT_FAILURE);
 }
 
-} // namespace
-
-void startup::endQuietlyWhenOutOfMemory()
+// Memory that runs out where nothing can catch it (inside Qt's event
+// loop, say) ends the program with one line and status 1, not an abort.
+void endQuietlyWhenOutOfMemory()
 {
     static const std::terminate_handler previous = std::set_terminate([] {
         try {
@@ -128,17 +127,52 @@ void startup::endQuietlyWhenOutOfMemory()
     });
 }
 
-void startup::armWatchdog()
+void armWatchdog()
 {
     std::signal(SIGALRM, startupTooLong);
     alarm(kWatchdogSeconds);
 }
 
-void startup::disarmWatchdog()
+void disarmWatchdog()
 {
     alarm(0);
     std::signal(SIGALRM, SIG_DFL);
 }
+
+// When a screen reader is slow to answer for keys that repeat fast, Qt
+// says so, and nothing is wrong.
+void quietenHarmlessMessages()
+{
+    beyondHarmless = qInstallMessageHandler(dropHarmless);
+}
+
+// The window's icon on X11, from raw pixels: decoding a PNG would first
+// have Qt look through every image format plugin.
+QIcon windowIcon()
+{
+    constexpr int kSide = 64;
+    const QByteArray pixels = QResource(QStringLiteral(":/icons/correlator.argb32")).uncompressedData();
+    if (pixels.size() != kSide * kSide * 4)
+        return {};
+    const QImage image(reinterpret_cast<const uchar *>(pixels.constData()), kSide, kSide,
+                       QImage::Format_ARGB32_Premultiplied);
+    return QIcon(QPixmap::fromImage(image));
+}
+
+std::uint64_t randomSeed()
+{
+    return QRandomGenerator::system()->generate64();
+}
+
+void installQtTranslations()
+{
+    static QTranslator translator;
+    if (translator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&translator);
+}
+
+} // namespace
 
 bool startup::displayConfigured()
 {
@@ -207,11 +241,6 @@ bool startup::createWindow(std::optional<Form1> &form, const CommandLine &comman
     }
 }
 
-void startup::quietenHarmlessMessages()
-{
-    beyondHarmless = qInstallMessageHandler(dropHarmless);
-}
-
 startup::HeldQtMessages::HeldQtMessages()
 {
     heldBack.clear();
@@ -230,26 +259,3 @@ void startup::HeldQtMessages::discard()
     heldBack.clear();
 }
 
-QIcon startup::windowIcon()
-{
-    constexpr int kSide = 64;
-    const QByteArray pixels = QResource(QStringLiteral(":/icons/correlator.argb32")).uncompressedData();
-    if (pixels.size() != kSide * kSide * 4)
-        return {};
-    const QImage image(reinterpret_cast<const uchar *>(pixels.constData()), kSide, kSide,
-                       QImage::Format_ARGB32_Premultiplied);
-    return QIcon(QPixmap::fromImage(image));
-}
-
-std::uint64_t startup::randomSeed()
-{
-    return QRandomGenerator::system()->generate64();
-}
-
-void startup::installQtTranslations()
-{
-    static QTranslator translator;
-    if (translator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&translator);
-}

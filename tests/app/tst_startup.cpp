@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 class TestStartup : public QObject {
     Q_OBJECT
 
@@ -13,6 +15,7 @@ private slots:
     void brokenEnvironment();
     void failureLine_data();
     void failureLine();
+    void watchdogGoesOnceTheLoopRuns();
 };
 
 void TestStartup::brokenEnvironment_data()
@@ -95,5 +98,17 @@ void TestStartup::failureLine()
     QCOMPARE(startup::failureLine(qtSays), line);
 }
 
-QTEST_GUILESS_MAIN(TestStartup)
+// A window that opened is not ended a minute later.
+void TestStartup::watchdogGoesOnceTheLoopRuns()
+{
+    startup::prepareProcess();
+    const unsigned armed = alarm(0);
+    QVERIFY(armed > 0);
+    alarm(armed);
+    startup::dressApplication();
+    QTest::qWait(50);
+    QCOMPARE(alarm(0), 0u);
+}
+
+QTEST_MAIN(TestStartup)
 #include "tst_startup.moc"
