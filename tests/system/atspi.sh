@@ -10,7 +10,9 @@ program=$1
 need_tools Xvfb xdotool dbus-daemon /usr/libexec/at-spi-bus-launcher /usr/bin/python3 orca speech-dispatcher
 /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || need_tools python3-pyatspi
 
-scratch=$(mktemp -d)
+# Under /tmp, whatever TMPDIR says: the bus sockets live here, and a
+# socket's path must stay short. It goes at the end.
+scratch=$(mktemp -d /tmp/correlator-atspi.XXXXXX)
 bus_pid=""
 launcher_pid=""
 cleanup() {

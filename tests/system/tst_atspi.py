@@ -13,6 +13,7 @@ screen reader does, and reads what Orca said from its debug file.
 import fcntl
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -95,7 +96,9 @@ class Orca:
         # Orca refuses to start while another of the same user's runs: a
         # second suite beside this one waits its turn, and a screen reader
         # the user is listening to is left alone.
-        self.turn = open(os.path.join(tempfile.gettempdir(), f"correlator-orca-{os.getuid()}.lock"), "w")
+        # The lock is Orca's own program, which every suite finds and none
+        # leaves behind.
+        self.turn = open(shutil.which("orca"), "rb")
         fcntl.flock(self.turn, fcntl.LOCK_EX)
         others = subprocess.run(["pgrep", "-u", str(os.getuid()), "-x", "orca"],
                                 capture_output=True, text=True).stdout.split()
