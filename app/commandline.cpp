@@ -1,6 +1,6 @@
-#include "commandline.h"
+#include "app/commandline.h"
 
-#include "correlator.h"
+#include "simulation/correlator.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

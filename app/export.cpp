@@ -1,11 +1,11 @@
-#include "export.h"
+#include "app/export.h"
 
-#include "commandline.h"
-#include "correlator.h"
-#include "form1.h"
-#include "savefile.h"
-#include "tick.h"
-#include "vectorsurface.h"
+#include "app/commandline.h"
+#include "app/savefile.h"
+#include "plot/tick.h"
+#include "plot/vectorsurface.h"
+#include "simulation/correlator.h"
+#include "window/form1.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -1,7 +1,7 @@
-#include "commandline.h"
-#include "export.h"
-#include "form1.h"
-#include "startup.h"
+#include "app/commandline.h"
+#include "app/export.h"
+#include "app/startup.h"
+#include "window/form1.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
-#include "savefile.h"
+#include "app/savefile.h"
 
-#include "commandline.h"
+#include "app/commandline.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,7 +1,7 @@
-#include "startup.h"
+#include "app/startup.h"
 
-#include "actions.h"
-#include "failurereport.h"
+#include "window/actions.h"
+#include "window/failurereport.h"
 
 #include <QApplication>
 #include <QImage>

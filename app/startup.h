@@ -1,8 +1,8 @@
 // What can stop the window from opening, said in one line.
 #pragma once
 
-#include "commandline.h"
-#include "form1.h"
+#include "app/commandline.h"
+#include "window/form1.h"
 
 #include <QString>
 #include <QStringList>

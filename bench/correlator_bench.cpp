@@ -1,9 +1,9 @@
-#include "correlation.h"
-#include "correlator.h"
-#include "frame.h"
-#include "imagesurface.h"
-#include "tick.h"
-#include "trace.h"
+#include "model/correlation.h"
+#include "plot/frame.h"
+#include "plot/imagesurface.h"
+#include "plot/tick.h"
+#include "plot/trace.h"
+#include "simulation/correlator.h"
 
 #include <QLocale>
 

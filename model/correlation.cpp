@@ -1,4 +1,4 @@
-#include "correlation.h"
+#include "model/correlation.h"
 
 #include <cfenv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "imagesurface.h"
+#include "plot/imagesurface.h"
 
 #include <algorithm>
 #include <cmath>

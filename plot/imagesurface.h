@@ -1,6 +1,6 @@
 #pragma once
 
-#include "drawingsurface.h"
+#include "plot/drawingsurface.h"
 
 #include <QColor>
 #include <QImage>

@@ -1,6 +1,6 @@
-#include "readout.h"
+#include "plot/readout.h"
 
-#include "correlation.h"
+#include "model/correlation.h"
 
 #include <cmath>
 #include <limits>

@@ -1,12 +1,13 @@
 // One tick of the window: everything it draws and writes for two settings.
 #pragma once
 
-#include "drawingsurface.h"
-#include "frame.h"
-#include "readout.h"
-#include "trace.h"
+#include "plot/drawingsurface.h"
+#include "plot/frame.h"
+#include "plot/readout.h"
+#include "plot/settings.h"
+#include "plot/trace.h"
 
-#include "correlation.h"
+#include "model/correlation.h"
 
 #include <QString>
 
@@ -14,14 +15,6 @@
 #include <span>
 
 namespace plot {
-
-struct Settings {
-    std::int16_t snrDb = 0;
-    std::int16_t delayUs = 0;
-    bool operator==(const Settings &) const = default;
-};
-
-enum class Readout { Snr, Delay, ZeroLag };
 
 // Everything a tick draws lies left of and above this corner, in twips: the
 // frame ends at (9300, 6500), and a simulated square reaches half its side

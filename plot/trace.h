@@ -1,8 +1,8 @@
 #pragma once
 
-#include "drawingsurface.h"
+#include "plot/drawingsurface.h"
 
-#include "correlation.h"
+#include "model/correlation.h"
 
 #include <array>
 #include <cstddef>

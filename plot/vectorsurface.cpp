@@ -1,7 +1,7 @@
-#include "vectorsurface.h"
+#include "plot/vectorsurface.h"
 
-#include "imagesurface.h"
-#include "tick.h"
+#include "plot/imagesurface.h"
+#include "plot/tick.h"
 
 #include <QPainter>
 

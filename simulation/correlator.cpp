@@ -1,7 +1,7 @@
-#include "correlator.h"
+#include "simulation/correlator.h"
 
-#include "parallel.h"
-#include "random.h"
+#include "simulation/parallel.h"
+#include "simulation/random.h"
 
 #include <algorithm>
 #include <atomic>

@@ -3,8 +3,8 @@
 // model sums up.
 #pragma once
 
-#include "fourstepfft.h"
-#include "parallel.h"
+#include "simulation/fourstepfft.h"
+#include "simulation/parallel.h"
 
 #include <array>
 #include <cstddef>

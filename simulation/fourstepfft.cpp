@@ -1,6 +1,6 @@
-#include "fourstepfft.h"
+#include "simulation/fourstepfft.h"
 
-#include "parallel.h"
+#include "simulation/parallel.h"
 
 #include <array>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "random.h"
+#include "simulation/random.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,7 +1,7 @@
-#include "accessibility.h"
+#include "window/accessibility.h"
 
-#include "form1.h"
-#include "scrollbar.h"
+#include "window/form1.h"
+#include "window/scrollbar.h"
 
 #include <QAccessibleObject>
 #include <QAccessibleWidget>

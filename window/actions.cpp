@@ -1,9 +1,10 @@
-#include "actions.h"
+#include "window/actions.h"
 
-#include "form1.h"
-#include "readout.h"
+#include "plot/readout.h"
+#include "plot/tick.h"
+#include "window/form1.h"
 
-#include "correlation.h"
+#include "model/correlation.h"
 
 #include <QActionGroup>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "backgroundsimulation.h"
+#include "window/backgroundsimulation.h"
 
 #include <QtConcurrent>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "tick.h"
+#include "plot/tick.h"
 
-#include "correlator.h"
+#include "simulation/correlator.h"
 
 #include <QFutureWatcher>
 #include <QObject>

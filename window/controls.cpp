@@ -1,7 +1,7 @@
 // Form1's controls: what each one is, where it stands and how it reads.
-#include "form1.h"
+#include "window/form1.h"
 
-#include "scrollbar.h"
+#include "window/scrollbar.h"
 
 #include <QLabel>
 #include <QTimer>

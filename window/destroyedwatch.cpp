@@ -1,4 +1,4 @@
-#include "destroyedwatch.h"
+#include "window/destroyedwatch.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

@@ -1,6 +1,6 @@
-#include "failurereport.h"
+#include "window/failurereport.h"
 
-#include "correlation.h"
+#include "model/correlation.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>

@@ -1,11 +1,12 @@
-#include "form1.h"
+#include "window/form1.h"
 
-#include "accessibility.h"
-#include "backgroundsimulation.h"
-#include "destroyedwatch.h"
-#include "failurereport.h"
-#include "imagesurface.h"
-#include "scrollbar.h"
+#include "plot/imagesurface.h"
+#include "plot/tick.h"
+#include "window/accessibility.h"
+#include "window/backgroundsimulation.h"
+#include "window/destroyedwatch.h"
+#include "window/failurereport.h"
+#include "window/scrollbar.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tick.h"
+#include "plot/settings.h"
 
 #include <QWidget>
 

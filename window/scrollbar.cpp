@@ -1,4 +1,4 @@
-#include "scrollbar.h"
+#include "window/scrollbar.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

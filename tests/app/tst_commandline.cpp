@@ -1,6 +1,6 @@
 // The command line as a user meets it, with no display: what the program
 // prints, its exit status, and what it leaves on disk.
-#include "commandline.h"
+#include "app/commandline.h"
 
 #include <QDir>
 #include <QProcess>

@@ -2,8 +2,8 @@
 // draws and what the model computes for the same settings.
 #include "controls.h"
 #include "curveextent.h"
-#include "form1.h"
-#include "correlation.h"
+#include "model/correlation.h"
+#include "window/form1.h"
 
 #include <QFileInfo>
 #include <QLabel>

@@ -1,5 +1,5 @@
 // How the program starts, or refuses to, in a broken environment.
-#include "startup.h"
+#include "app/startup.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 // Whole-range sweeps, checked against a plain evaluation that reads the
 // IEEE exception flags instead of inspecting operands.
-#include "correlation.h"
+#include "model/correlation.h"
 
 #include <QTest>
 

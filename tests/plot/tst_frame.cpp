@@ -1,5 +1,5 @@
-#include "frame.h"
-#include "imagesurface.h"
+#include "plot/frame.h"
+#include "plot/imagesurface.h"
 #include "recordingsurface.h"
 
 #include <QTest>

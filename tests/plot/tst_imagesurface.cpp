@@ -1,6 +1,6 @@
 // The pixel surface: what lands on which pixel, what a clear takes back,
 // and that nothing outside the image is touched.
-#include "imagesurface.h"
+#include "plot/imagesurface.h"
 
 #include <QTest>
 

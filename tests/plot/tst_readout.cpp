@@ -1,5 +1,5 @@
-#include "correlation.h"
-#include "readout.h"
+#include "model/correlation.h"
+#include "plot/readout.h"
 
 #include <QTest>
 

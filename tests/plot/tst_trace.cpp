@@ -1,6 +1,6 @@
-#include "correlation.h"
+#include "model/correlation.h"
+#include "plot/trace.h"
 #include "recordingsurface.h"
-#include "trace.h"
 
 #include <QTest>
 

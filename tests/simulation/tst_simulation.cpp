@@ -1,7 +1,7 @@
 // The simulated one-bit correlator against the arcsine law of the model:
 // what a student sees the squares do around the curve.
-#include "correlation.h"
-#include "correlator.h"
+#include "model/correlation.h"
+#include "simulation/correlator.h"
 
 #include <QTest>
 

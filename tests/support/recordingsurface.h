@@ -2,7 +2,7 @@
 // routines ask for independently of any pixel rounding.
 #pragma once
 
-#include "drawingsurface.h"
+#include "plot/drawingsurface.h"
 
 #include <vector>
 

@@ -4,8 +4,8 @@
 // Nothing here passes or fails on how fast the program is. Where a check
 // races the one-second tick (a bare frame before it, a bar that waits for
 // it) a lost race is told apart from a fault and the step is tried again.
-#include "correlation.h"
 #include "curveextent.h"
+#include "model/correlation.h"
 #include "xwindow.h"
 
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 // What a screen reader can name and read in the window, and what it is
 // told as the ticks go by.
-#include "accessibility.h"
 #include "controls.h"
-#include "form1.h"
+#include "window/accessibility.h"
+#include "window/form1.h"
 
 #include <QAccessible>
 #include <QTest>

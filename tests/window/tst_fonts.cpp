@@ -1,7 +1,7 @@
 // Without Liberation Sans the captions fall back to another sans serif and
 // every text still shows.
 #include "controls.h"
-#include "form1.h"
+#include "window/form1.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

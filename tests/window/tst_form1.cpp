@@ -1,9 +1,9 @@
-#include "form1.h"
 #include "curveextent.h"
+#include "model/correlation.h"
+#include "plot/frame.h"
+#include "plot/imagesurface.h"
 #include "scrollbarpart.h"
-#include "frame.h"
-#include "imagesurface.h"
-#include "correlation.h"
+#include "window/form1.h"
 
 #include <QExposeEvent>
 #include <QFontDatabase>

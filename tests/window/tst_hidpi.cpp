@@ -3,8 +3,8 @@
 // logical point per device pixel. Zoomed, it has the pixels a screen of
 // that scale gets.
 #include "controls.h"
-#include "form1.h"
 #include "curveextent.h"
+#include "window/form1.h"
 
 #include <QLabel>
 #include <QScrollBar>

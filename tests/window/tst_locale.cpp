@@ -1,7 +1,7 @@
 // The zero-lag readout under the locale that CTest sets in LC_ALL; the
 // separator that locale must produce comes in EXPECTED_DECIMAL_POINT.
 #include "controls.h"
-#include "form1.h"
+#include "window/form1.h"
 
 #include <QLabel>
 #include <QScrollBar>

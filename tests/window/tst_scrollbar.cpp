@@ -1,6 +1,6 @@
 // The scroll bar as keyboard and mouse users meet it, on any widget style.
-#include "scrollbar.h"
 #include "scrollbarpart.h"
+#include "window/scrollbar.h"
 
 #include <QProxyStyle>
 #include <QTest>

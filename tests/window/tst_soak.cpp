@@ -1,7 +1,7 @@
 // An hour of ticks on one window: pictures repeat exactly for repeated
 // settings and the process does not grow.
 #include "controls.h"
-#include "form1.h"
+#include "window/form1.h"
 
 #include <QFile>
 #include <QHash>
