@@ -171,7 +171,7 @@ void paintFigure(Form1 &form, QPainter &painter)
 // Qt makes a PDF page a whole number of points: 577 x 523 for 576.75 x
 // 522.75. The media box is rewritten to the exact size, from the top-left
 // corner where the picture starts, in as many bytes, so that no offset in
-// the file's cross-reference table moves.
+// the file's cross-reference table moves. Throws if Qt wrote something else.
 QByteArray withExactPage(QByteArray pdf, QSizeF page)
 {
     const QSize rounded(qRound(page.width()), qRound(page.height()));
@@ -186,9 +186,22 @@ QByteArray withExactPage(QByteArray pdf, QSizeF page)
                            .toLatin1();
     const qsizetype at = pdf.indexOf(written);
     if (at < 0 || exact.size() > written.size())
-        return pdf;
+        throw std::runtime_error("the PDF's page is not where this version of Qt used to write it");
     exact.insert(exact.size() - 1, QByteArray(written.size() - exact.size(), ' '));
     return pdf.replace(at, written.size(), exact);
+}
+
+// Qt gives an SVG's size in millimetres, 203.465 for 769 pixels, which a
+// viewer rounds up to 770: said in pixels instead. Throws if Qt wrote
+// something else.
+QByteArray withSizeInPixels(QByteArray svg, QSize pixels)
+{
+    static const QRegularExpression size(QStringLiteral(R"(<svg width="[^"]*mm" height="[^"]*mm")"));
+    const QRegularExpressionMatch found = size.match(QString::fromUtf8(svg.left(512)));
+    if (!found.hasMatch())
+        throw std::runtime_error("the SVG's size is not what this version of Qt used to write");
+    const QString exact = QStringLiteral(R"(<svg width="%1" height="%2")").arg(pixels.width()).arg(pixels.height());
+    return svg.replace(found.capturedStart(), found.capturedLength(), exact.toUtf8());
 }
 
 QByteArray svgBytes(Form1 &form)
@@ -205,15 +218,7 @@ QByteArray svgBytes(Form1 &form)
     QPainter painter(&svg);
     paintFigure(form, painter);
     painter.end();
-    // Qt gives the size in millimetres, 203.465 for 769 pixels, which a
-    // viewer rounds up to 770: say it in pixels.
-    static const QRegularExpression size(QStringLiteral(R"(<svg width="[^"]*" height="[^"]*")"));
-    const QString exact = QStringLiteral(R"(<svg width="%1" height="%2")").arg(form.width()).arg(form.height());
-    const QString head = QString::fromUtf8(bytes.left(512));
-    const QRegularExpressionMatch found = size.match(head);
-    if (found.hasMatch())
-        bytes.replace(found.capturedStart(), found.capturedLength(), exact.toUtf8());
-    return bytes;
+    return withSizeInPixels(bytes, form.size());
 }
 
 QByteArray pdfBytes(Form1 &form)
