@@ -3,8 +3,10 @@
 #include "plot/frame.h"
 #include "plot/imagesurface.h"
 #include "scrollbarpart.h"
+#include "window/actions.h"
 #include "window/form1.h"
 
+#include <QAction>
 #include <QExposeEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -53,6 +55,7 @@ private slots:
     void tickRecomputes();
     void repaintRequestErasesTheCurve();
     void squaresFollowTheBars();
+    void simulationFromTheMenu();
     void resizingMovesNothing_data();
     void resizingMovesNothing();
     void failureEndsTheProgram_data();
@@ -385,6 +388,23 @@ void TestForm1::squaresFollowTheBars()
     bool stale = false;
     QTRY_VERIFY_WITH_TIMEOUT((form->calcolo(), stale |= !onTheCurve(after), !form->simulated().empty()), 60000);
     QVERIFY(!stale);
+}
+
+// The menu's choice is the command line's, and switches the simulation.
+void TestForm1::simulationFromTheMenu()
+{
+    form->setSimulation(2.6, 1);
+    new WindowActions(&*form, QString());
+    const auto choice = [&](const QString &text) {
+        const QList<QAction *> all = form->findChildren<QAction *>();
+        const auto found = std::find_if(all.begin(), all.end(), [&](QAction *a) { return a->text() == text; });
+        return found == all.end() ? nullptr : *found;
+    };
+    QVERIFY(choice("2,6 s di segnale") && choice("2,6 s di segnale")->isChecked());
+    choice("42 s di segnale")->trigger();
+    QCOMPARE(form->simulationSeconds(), std::optional<double>(42));
+    choice("&Nessuna")->trigger();
+    QCOMPARE(form->simulationSeconds(), std::nullopt);
 }
 
 void TestForm1::resizingMovesNothing_data()
