@@ -16,6 +16,7 @@ private slots:
     void failureLine_data();
     void failureLine();
     void watchdogGoesOnceTheLoopRuns();
+    void qtsMessagesComeAfterTheFirstFrame();
 };
 
 void TestStartup::brokenEnvironment_data()
@@ -108,6 +109,23 @@ void TestStartup::watchdogGoesOnceTheLoopRuns()
     startup::dressApplication();
     QTest::qWait(50);
     QCOMPARE(alarm(0), 0u);
+}
+
+// What Qt says before the window's first frame is held back, not lost:
+// here, that the session has no runtime folder.
+void TestStartup::qtsMessagesComeAfterTheFirstFrame()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("XDG_RUNTIME_DIR");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(qEnvironmentVariable("CORRELATOR"), {});
+    QVERIFY(process.waitForStarted(30000));
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += process.readAllStandardError()).contains("XDG_RUNTIME_DIR not set"), 20000);
+    process.terminate();
+    QVERIFY(process.waitForFinished(30000));
 }
 
 QTEST_MAIN(TestStartup)
