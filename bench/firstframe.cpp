@@ -2,6 +2,8 @@
 // complete plot frame: the ends of both axes and the last grid dots.
 // Usage: firstframe PROGRAM [ARGS...]   (DISPLAY must be set)
 // Prints "pid N" and "first_frame_ms T"; the program is left running.
+#include "findwindow.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -12,30 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-int ignoreErrors(Display *, XErrorEvent *) { return 0; }
-
-Window findNamed(Display *d, Window parent, const char *name)
-{
-    Window root, up, *children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(d, parent, &root, &up, &children, &count))
-        return 0;
-    Window found = 0;
-    for (unsigned i = 0; i < count && !found; ++i) {
-        char *title = nullptr;
-        if (XFetchName(d, children[i], &title) && title) {
-            if (std::strcmp(title, name) == 0)
-                found = children[i];
-            XFree(title);
-        }
-        if (!found)
-            found = findNamed(d, children[i], name);
-    }
-    if (children)
-        XFree(children);
-    return found;
-}
 
 bool isBlack(Display *d, Window w, int x, int y)
 {

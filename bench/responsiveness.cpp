@@ -5,6 +5,8 @@
 // Usage: responsiveness PROGRAM [ARGS...]   (DISPLAY must be set)
 // Prints the ticks' spacing, the clicks' latency and the peak resident
 // memory; the program is ended.
+#include "findwindow.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -25,30 +27,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 double msSince(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
-
-int ignoreErrors(Display *, XErrorEvent *) { return 0; }
-
-Window findNamed(Display *d, Window parent, const char *name)
-{
-    Window root, up, *children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(d, parent, &root, &up, &children, &count))
-        return 0;
-    Window found = 0;
-    for (unsigned i = 0; i < count && !found; ++i) {
-        char *title = nullptr;
-        if (XFetchName(d, children[i], &title) && title) {
-            if (std::strcmp(title, name) == 0)
-                found = children[i];
-            XFree(title);
-        }
-        if (!found)
-            found = findNamed(d, children[i], name);
-    }
-    if (children)
-        XFree(children);
-    return found;
-}
 
 // The readout of the signal-to-noise bar, as pixels.
 std::string readout(Display *d, Window w)
