@@ -207,10 +207,8 @@ void WindowActions::writeFigure(const QString &path, std::function<void(bool)> t
                   << QStringLiteral("--seed") << QString::number(shown.seed);
     arguments << QStringLiteral("--output") << path;
     auto *writer = new QProcess(this);
-    writer->setProcessChannelMode(QProcess::SeparateChannels);
-    connect(writer, &QProcess::finished, this, [this, writer, then](int status, QProcess::ExitStatus how) {
+    const auto done = [this, writer, then](bool ok) {
         writer->deleteLater();
-        const bool ok = how == QProcess::NormalExit && status == 0;
         if (!ok) {
             QString line = QString::fromUtf8(writer->readAllStandardError()).section(u'\n', 0, 0);
             if (line.startsWith(QLatin1String("correlator: ")))
@@ -220,6 +218,13 @@ void WindowActions::writeFigure(const QString &path, std::function<void(bool)> t
             QMessageBox::warning(form_, QStringLiteral("Figura non scritta"), line);
         }
         then(ok);
+    };
+    connect(writer, &QProcess::finished, this,
+            [done](int status, QProcess::ExitStatus how) { done(how == QProcess::NormalExit && status == 0); });
+    // A program that does not start never finishes.
+    connect(writer, &QProcess::errorOccurred, this, [done](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            done(false);
     });
     writer->start(program_, arguments);
 }
