@@ -78,13 +78,13 @@ QString existingOr(const QString &folder, const QString &fallback)
 } // namespace
 
 WindowActions::WindowActions(Form1 *form, const QString &program)
-    : QObject(form), form_(form), program_(program), menu_(new QMenu(form)), simulation_(new QActionGroup(this))
+    : QObject(form), form_(form), program_(program), simulation_(new QActionGroup(this))
 {
     addAction(QStringLiteral("&Salva figura..."), QKeySequence::keyBindings(QKeySequence::Save), &WindowActions::save);
     addAction(QStringLiteral("&Copia figura"), QKeySequence::keyBindings(QKeySequence::Copy), &WindowActions::copy);
-    menu_->addSeparator();
+    items_ << nullptr;
     createSimulationChoices();
-    menu_->addSeparator();
+    items_ << nullptr;
     zoomIn_ = addAction(QStringLiteral("&Ingrandisci"), QKeySequence::keyBindings(QKeySequence::ZoomIn),
                         &WindowActions::zoomIn);
     zoomOut_ = addAction(QStringLiteral("&Riduci"), QKeySequence::keyBindings(QKeySequence::ZoomOut),
@@ -94,11 +94,11 @@ WindowActions::WindowActions(Form1 *form, const QString &program)
     if (!fullScreen.contains(QKeySequence(Qt::Key_F11)))
         fullScreen.prepend(QKeySequence(Qt::Key_F11));
     addAction(QStringLiteral("Schermo &intero"), fullScreen, &WindowActions::toggleFullScreen)->setCheckable(true);
-    menu_->addSeparator();
+    items_ << nullptr;
     addAction(QStringLiteral("&Guida"), QKeySequence::keyBindings(QKeySequence::HelpContents), &WindowActions::help);
     addAction(QStringLiteral("Informazioni su &Correlatore"), {}, &WindowActions::about);
-    menu_->addAction(QStringLiteral("Informazioni su &Qt"), qApp, &QApplication::aboutQt);
-    menu_->addSeparator();
+    addAction(QStringLiteral("Informazioni su &Qt"), {}, &QApplication::aboutQt);
+    items_ << nullptr;
     // One window: closing it ends the program, with status 0.
     addAction(QStringLiteral("C&hiudi"), QKeySequence::keyBindings(QKeySequence::Close), [this] { form_->close(); });
     addAction(QStringLiteral("&Esci"), QKeySequence::keyBindings(QKeySequence::Quit), [this] { form_->close(); });
@@ -107,7 +107,7 @@ WindowActions::WindowActions(Form1 *form, const QString &program)
     // The menu opens on the window; a bar keeps its own.
     form_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(form_, &QWidget::customContextMenuRequested, this,
-            [this](QPoint at) { menu_->popup(form_->mapToGlobal(at)); });
+            [this](QPoint at) { menu()->popup(form_->mapToGlobal(at)); });
     // The focus is always on a bar: the keys that open a context menu open
     // the window's, not the bar's.
     auto *keys = new QAction(form_);
@@ -119,11 +119,33 @@ WindowActions::WindowActions(Form1 *form, const QString &program)
     form_->installEventFilter(this);
 }
 
+// Made when first opened: a window that is only looked at keeps the
+// memory of a menu it never shows.
+QMenu *WindowActions::menu()
+{
+    if (menu_)
+        return menu_;
+    menu_ = new QMenu(form_);
+    for (QAction *item : std::as_const(items_)) {
+        if (!item) {
+            menu_->addSeparator();
+        } else if (item == simulationEntry_) {
+            auto *choices = new QMenu(item->text(), menu_);
+            choices->addActions(simulation_->actions());
+            menu_->addMenu(choices);
+        } else {
+            menu_->addAction(item);
+        }
+    }
+    return menu_;
+}
+
 // In the menu, and reached by its keys wherever the focus is in the window.
 template <typename Slot>
 QAction *WindowActions::addAction(const QString &text, const QList<QKeySequence> &keys, Slot slot)
 {
-    QAction *action = menu_->addAction(text);
+    auto *action = new QAction(text, form_);
+    items_ << action;
     action->setShortcuts(keys);
     action->setShortcutContext(Qt::WindowShortcut);
     connect(action, &QAction::triggered, this, slot);
@@ -135,9 +157,10 @@ QAction *WindowActions::addAction(const QString &text, const QList<QKeySequence>
 // among them; switched while the window runs, each from a seed of its own.
 void WindowActions::createSimulationChoices()
 {
-    QMenu *choices = menu_->addMenu(QStringLiteral("Si&mulazione"));
+    simulationEntry_ = new QAction(QStringLiteral("Si&mulazione"), this);
+    items_ << simulationEntry_;
     const auto add = [&](const QString &text, std::optional<double> seconds) {
-        QAction *choice = choices->addAction(text);
+        auto *choice = new QAction(text, simulation_);
         choice->setCheckable(true);
         choice->setChecked(form_->simulationSeconds() == seconds);
         simulation_->addAction(choice);
@@ -315,7 +338,7 @@ void WindowActions::about()
 void WindowActions::openMenuFromKeyboard()
 {
     QWidget *focused = form_->focusWidget() ? form_->focusWidget() : form_;
-    menu_->popup(focused->mapToGlobal(QPoint(0, focused->height() / 2)));
+    menu()->popup(focused->mapToGlobal(QPoint(0, focused->height() / 2)));
     menu_->setActiveAction(menu_->actions().constFirst());
 }
 

@@ -40,6 +40,7 @@ private:
     void help();
     void about();
     void openMenuFromKeyboard();
+    QMenu *menu();
     void setZoom(double zoom);
     // Runs the program to write the figure on screen to path; then(ok)
     // runs when it is done, after a failure has been shown.
@@ -49,7 +50,10 @@ private:
 
     Form1 *form_;
     QString program_;
-    QMenu *menu_;
+    // The menu's entries in order; nullptr for a separator.
+    QList<QAction *> items_;
+    QAction *simulationEntry_ = nullptr;
+    QMenu *menu_ = nullptr;
     QActionGroup *simulation_;
     QAction *zoomIn_ = nullptr;
     QAction *zoomOut_ = nullptr;
