@@ -233,7 +233,12 @@ bool startup::createWindow(std::optional<Form1> &form, const CommandLine &comman
     try {
         form.emplace();
         form->setSimulation(command.simulateSeconds, command.seed ? *command.seed : randomSeed());
-        new WindowActions(&*form, QCoreApplication::applicationFilePath());
+        // Its menu and keys come once the window has shown itself: the
+        // first frame is not kept waiting for them.
+        QObject::connect(
+            &*form, &Form1::firstFrameShown, &*form,
+            [window = &*form] { new WindowActions(window, QCoreApplication::applicationFilePath()); },
+            Qt::QueuedConnection);
         return true;
     } catch (...) {
         reportFailure(nullptr, "Form1", std::current_exception());
