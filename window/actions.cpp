@@ -1,10 +1,9 @@
 #include "window/actions.h"
 
+#include "model/correlation.h"
 #include "plot/readout.h"
 #include "plot/tick.h"
 #include "window/form1.h"
-
-#include "model/correlation.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -24,6 +23,7 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -165,8 +165,16 @@ void WindowActions::createSimulationChoices()
         choice->setChecked(form_->simulationSeconds() == seconds);
         simulation_->addAction(choice);
         connect(choice, &QAction::triggered, this, [this, seconds] {
-            if (form_->simulationSeconds() != seconds)
+            if (form_->simulationSeconds() == seconds)
+                return;
+            try {
                 form_->setSimulation(seconds, QRandomGenerator::system()->generate64());
+            } catch (const std::bad_alloc &) {
+                // The window goes on without it, and says why.
+                simulation_->actions().constFirst()->setChecked(true);
+                QMessageBox::warning(form_, QStringLiteral("Simulazione non avviata"),
+                                     QStringLiteral("memoria insufficiente per la simulazione"));
+            }
         });
     };
     add(QStringLiteral("&Nessuna"), std::nullopt);
