@@ -58,7 +58,6 @@ public:
     // Throws std::bad_alloc when there is not enough.
     Block(std::size_t samples, unsigned parts);
 
-    std::size_t samples() const { return samples_; }
 
     // The counts of one realisation drawn from seed.
     Counts differing(double amplitude, double delaySamples, std::uint64_t seed);

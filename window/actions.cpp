@@ -201,7 +201,10 @@ void WindowActions::save()
     dialog->setNameFilters(filters);
     const QString filter = lastFilter_.isEmpty() ? filters.front() : lastFilter_;
     dialog->selectNameFilter(filter);
-    const auto suffixOf = [&](const QString &chosen) { return QString::fromLatin1(kFormats[filters.indexOf(chosen)].suffix); };
+    // Kept by the dialog's connection below: a copy of the filters, not a reference.
+    const auto suffixOf = [filters](const QString &chosen) {
+        return QString::fromLatin1(kFormats[filters.indexOf(chosen)].suffix);
+    };
     dialog->setDefaultSuffix(suffixOf(filter));
     dialog->setDirectory(existingOr(lastFolder_, existingOr(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
                                                             QDir::homePath())));
@@ -233,8 +236,8 @@ void WindowActions::writeFigure(const QString &path, std::function<void(bool)> t
     const Form1::Shown shown = form_->shown();
     QStringList arguments{QStringLiteral("--snr"), QString::number(shown.settings.snrDb), QStringLiteral("--delay"),
                           QString::number(shown.settings.delayUs)};
-    if (!shown.simulated.empty() && form_->simulationSeconds())
-        arguments << QStringLiteral("--simulate") << QString::number(*form_->simulationSeconds(), 'g', 17)
+    if (!shown.simulated.empty())
+        arguments << QStringLiteral("--simulate") << QString::number(shown.seconds, 'g', 17)
                   << QStringLiteral("--seed") << QString::number(shown.seed);
     arguments << QStringLiteral("--output") << path;
     auto *writer = new QProcess(this);

@@ -3,7 +3,8 @@
 #include <QtConcurrent>
 
 BackgroundSimulation::BackgroundSimulation(double seconds, std::uint64_t firstSeed, QObject *parent)
-    : QObject(parent), correlator_(std::make_unique<simulation::Correlator>(seconds)), nextSeed_(firstSeed)
+    : QObject(parent), seconds_(seconds), correlator_(std::make_unique<simulation::Correlator>(seconds)),
+      nextSeed_(firstSeed)
 {
     connect(&watcher_, &QFutureWatcherBase::finished, this, &BackgroundSimulation::finished);
 }
@@ -25,11 +26,9 @@ void BackgroundSimulation::want(plot::Settings settings)
         abandon_ = true;
 }
 
-std::span<const double> BackgroundSimulation::estimatesFor(plot::Settings settings) const
+const BackgroundSimulation::Realisation *BackgroundSimulation::latestFor(plot::Settings settings) const
 {
-    if (!latest_ || latest_->settings != settings)
-        return {};
-    return latest_->estimates;
+    return latest_ && latest_->settings == settings ? &*latest_ : nullptr;
 }
 
 void BackgroundSimulation::start()

@@ -12,7 +12,6 @@
 #include <exception>
 #include <memory>
 #include <optional>
-#include <span>
 
 // The window's simulated correlator, on a thread of its own: however long
 // a realisation takes, the window goes on ticking. Realisations are drawn
@@ -30,21 +29,21 @@ public:
     // one runs for them already, and abandons one that runs for others.
     // Throws what the last realisation failed with (short of memory, say).
     void want(plot::Settings settings);
-    // The latest finished realisation's estimates when it was made for
-    // these settings; otherwise none.
-    std::span<const double> estimatesFor(plot::Settings settings) const;
-    // The seed of that realisation.
-    std::uint64_t seedOfLatest() const { return latest_ ? latest_->seed : 0; }
-
-private:
-    void start();
-    void finished();
-
     struct Realisation {
         plot::Settings settings;
         std::uint64_t seed;
         simulation::Estimates estimates;
     };
+    // The latest finished realisation when it was made for these settings;
+    // otherwise none.
+    const Realisation *latestFor(plot::Settings settings) const;
+    double seconds() const { return seconds_; }
+
+private:
+    void start();
+    void finished();
+
+    double seconds_;
 
     std::unique_ptr<simulation::Correlator> correlator_;
     QFutureWatcher<std::optional<simulation::Estimates>> watcher_;

@@ -141,11 +141,13 @@ void Form1::fitSurfaceToWindow()
 void Form1::setSimulation(std::optional<double> seconds, std::uint64_t firstSeed)
 {
     delete std::exchange(simulation_, nullptr);
-    simulationSeconds_.reset();
-    if (!seconds)
-        return;
-    simulation_ = new BackgroundSimulation(*seconds, firstSeed, this);
-    simulationSeconds_ = seconds;
+    if (seconds)
+        simulation_ = new BackgroundSimulation(*seconds, firstSeed, this);
+}
+
+std::optional<double> Form1::simulationSeconds() const
+{
+    return simulation_ ? std::optional(simulation_->seconds()) : std::nullopt;
 }
 
 void Form1::setEstimates(std::span<const double> estimates)
@@ -155,18 +157,23 @@ void Form1::setEstimates(std::span<const double> estimates)
 
 Form1::Shown Form1::shown() const
 {
-    return {traced_.value_or(settings()), simulated_, simulatedSeed_};
+    return {traced_.value_or(settings()), simulated_, simulatedSeconds_, simulatedSeed_};
 }
 
 void Form1::calcolo()
 {
     fitSurfaceToWindow();
     const plot::Settings now = settings();
-    const std::span<const double> estimates = simulation_ ? simulation_->estimatesFor(now) : fixedEstimates_;
-    simulated_.assign(estimates.begin(), estimates.end());
-    simulatedSeed_ = simulation_ ? simulation_->seedOfLatest() : 0;
-    if (simulation_)
+    simulated_ = fixedEstimates_;
+    if (simulation_) {
+        simulated_.clear();
+        if (const BackgroundSimulation::Realisation *latest = simulation_->latestFor(now)) {
+            simulated_.assign(latest->estimates.begin(), latest->estimates.end());
+            simulatedSeconds_ = simulation_->seconds();
+            simulatedSeed_ = latest->seed;
+        }
         simulation_->want(now);
+    }
     plot::tick(*surface_, now, simulated_, QLocale::system().decimalPoint(),
                [this](plot::Readout readout, const QString &text) { showReadout(readout, text); });
     traced_ = now;

@@ -62,15 +62,17 @@ public:
     // seconds, no simulation. Throws std::bad_alloc when the memory for it
     // is not there.
     void setSimulation(std::optional<double> seconds, std::uint64_t firstSeed);
-    std::optional<double> simulationSeconds() const { return simulationSeconds_; }
+    std::optional<double> simulationSeconds() const;
     // Instead: every tick draws these estimates.
     void setEstimates(std::span<const double> estimates);
 
     // What the last tick showed: its settings (the bars' before the first
-    // tick) and the estimates it drew, with the seed they came from.
+    // tick) and the estimates it drew, with the seconds and the seed of the
+    // realisation they came from.
     struct Shown {
         plot::Settings settings;
         std::span<const double> simulated;
+        double seconds = 0;
         std::uint64_t seed = 0;
     };
     Shown shown() const;
@@ -134,10 +136,10 @@ private:
     std::unique_ptr<plot::ImageSurface> surface_;
     std::unique_ptr<DestroyedWatch> destroyedWatch_;
     BackgroundSimulation *simulation_ = nullptr;
-    std::optional<double> simulationSeconds_;
     std::vector<double> fixedEstimates_;
     std::optional<plot::Settings> traced_;
     std::vector<double> simulated_;
+    double simulatedSeconds_ = 0;
     std::uint64_t simulatedSeed_ = 0;
     bool failed_ = false;
     bool painted_ = false;
