@@ -1,7 +1,9 @@
 #include "model/correlation.h"
 
-#include <cfenv>
+#include "model/elementary.h"
+
 #include <cmath>
+#include <limits>
 
 namespace model {
 
@@ -18,38 +20,17 @@ constexpr double kReadoutOffsetUs = 0.0001;
 
 using Kind = ArithmeticFault::Kind;
 
-// The formulas, written once. On double they are the plain IEEE chain; on
-// Checked (below) the same steps, each raising the fault it signals.
-
-template <typename Real>
-Real gainOf(Real snrDb)
-{
-    using std::pow;
-    Real g = pow(Real(kDecibelBase), snrDb / kDecibelDivisor);
-    if (g == 0)
-        g = kZeroAmplitudeReplacement;
-    return 1 / (1 + 1 / (g * g));
-}
-
-// Inlined, so that a run of lags costs no call per lag.
-template <typename Real>
-[[gnu::always_inline]] inline Real correlationOf(Real lagUs, std::int16_t delayUs, Real gain)
-{
-    using std::atan, std::cos, std::sin, std::sqrt;
-    const Real t = lagUs - Real(delayUs);
-    const Real x1 = (t * kEnvelopeRate) / kMicrosecondScale;
-    const Real x2 = (t * kCarrierRate) / kMicrosecondScale;
-    const Real envelope = sin(x1) / x1;
-    const Real rho = (envelope * gain) * cos(x2);
-    const Real root = sqrt(1 + rho * -rho);
-    const Real angle = atan(rho / root);
-    return (2 / kPi) * angle;
-}
+// The elementary functions the formulas take, for double and for Checked:
+// declared before the formulas, so that no C library's sin is found instead.
+double sin(double x) { return elementary::sin(x); }
+double cos(double x) { return elementary::cos(x); }
+double atan(double x) { return elementary::atan(x); }
+using std::pow;
+using std::sqrt;
 
 // A double whose every operation raises the fault that the operation
-// signals, decided from its operands and result rather than from the
-// floating-point environment. It names the first fault of a chain that the
-// plain evaluation found faulty.
+// signals, decided from its operands and result. It names the first fault
+// of a chain that the plain evaluation found faulty.
 struct Checked {
     Checked(double v) : value(v) {}
     double value;
@@ -88,37 +69,108 @@ Checked sqrt(Checked x)
     return checked(std::sqrt(x.value), std::isfinite(x.value));
 }
 
-Checked sin(Checked x) { return checked(std::sin(x.value), std::isfinite(x.value)); }
-Checked cos(Checked x) { return checked(std::cos(x.value), std::isfinite(x.value)); }
-Checked atan(Checked x) { return checked(std::atan(x.value), std::isfinite(x.value)); }
+Checked sin(Checked x) { return checked(elementary::sin(x.value), std::isfinite(x.value)); }
+Checked cos(Checked x) { return checked(elementary::cos(x.value), std::isfinite(x.value)); }
+Checked atan(Checked x) { return checked(elementary::atan(x.value), std::isfinite(x.value)); }
 Checked pow(Checked base, Checked exponent) { return checked(std::pow(base.value, exponent.value), finite(base, exponent)); }
 
-// The IEEE sticky flags of the faults, over a stretch of plain arithmetic.
-// The caller's flags are put back afterwards.
-class FaultFlags {
-public:
-    FaultFlags()
-    {
-        std::fegetexceptflag(&saved_, FE_ALL_EXCEPT);
-        std::feclearexcept(FE_ALL_EXCEPT);
+// The formulas, written once. On double they are the plain IEEE chain; on
+// Checked (below) the same steps, each raising the fault it signals.
+
+template <typename Real>
+Real gainOf(Real snrDb)
+{
+    Real g = pow(Real(kDecibelBase), snrDb / kDecibelDivisor);
+    if (g == 0)
+        g = kZeroAmplitudeReplacement;
+    return 1 / (1 + 1 / (g * g));
+}
+
+// The input correlation at a lag: envelope times gain times carrier.
+// Inlined, so that a run of lags costs no call per lag.
+template <typename Real>
+[[gnu::always_inline]] inline Real rhoOf(Real lagUs, std::int16_t delayUs, Real gain)
+{
+    const Real t = lagUs - Real(delayUs);
+    const Real x1 = (t * kEnvelopeRate) / kMicrosecondScale;
+    const Real x2 = (t * kCarrierRate) / kMicrosecondScale;
+    const Real envelope = sin(x1) / x1;
+    return (envelope * gain) * cos(x2);
+}
+
+// A one-bit correlator's output: the arcsine of rho, through the arctangent.
+template <typename Real>
+[[gnu::always_inline]] inline Real arcsineOf(Real rho)
+{
+    const Real root = sqrt(1 + rho * -rho);
+    const Real angle = atan(rho / root);
+    return (2 / kPi) * angle;
+}
+
+// What a curve shows of rho, and how a faulty value shows: the one-bit
+// chain divides by zero only where rho is 1, where the arctangent of the
+// infinite quotient gives the curve's bound itself; any other fault leaves
+// a NaN. The quantizers' tables and rho itself have no bound to reach.
+enum class Shape { Arcsine, Table, Rho };
+
+Shape shapeOf(Quantization quantization)
+{
+    if (showsInputCorrelation(quantization))
+        return Shape::Rho;
+    return quantization.levels == Levels::Two ? Shape::Arcsine : Shape::Table;
+}
+
+double bound(Shape shape)
+{
+    static const double arcsineBound = (2 / kPi) * elementary::atan(std::numeric_limits<double>::infinity());
+    return shape == Shape::Arcsine ? arcsineBound : std::numeric_limits<double>::infinity();
+}
+
+// A value that the chain computed without a fault: a number inside the
+// bound (for the table and rho, any finite number).
+bool clean(double value, double limit) { return std::fabs(value) < limit; }
+
+template <Shape shape>
+[[gnu::always_inline]] inline double curveOf(double lagUs, std::int16_t delayUs, double gain, Levels levels)
+{
+    const double rho = rhoOf(lagUs, delayUs, gain);
+    if constexpr (shape == Shape::Arcsine)
+        return arcsineOf(rho);
+    else if constexpr (shape == Shape::Table)
+        return quantizedCorrelation(levels, rho);
+    else
+        return rho;
+}
+
+// The chain again, step by step, to name the first fault.
+[[noreturn]] void raiseFault(double lagUs, std::int16_t delayUs, double gain, Shape shape)
+{
+    const Checked rho = rhoOf<Checked>(lagUs, delayUs, gain);
+    if (shape == Shape::Arcsine)
+        arcsineOf(rho);
+    else if (shape == Shape::Table)
+        sqrt(1 + rho * -rho);
+    // A value that is no number from inputs that are none (an infinite
+    // gain), which the checked steps pass on silently.
+    fault(Kind::InvalidOperation);
+}
+
+template <Shape shape>
+Run runOf(const LagSteps &steps, std::size_t room, std::int16_t delayUs, double gain, double *lagsUs,
+          double *values, Levels levels)
+{
+    const double limit = bound(shape);
+    double lag = steps.firstUs;
+    bool allClean = true;
+    std::size_t count = 0;
+    for (; count < room && lag <= steps.lastUs; lag += steps.stepUs, ++count) {
+        lagsUs[count] = lag;
+        const double value = curveOf<shape>(lag, delayUs, gain, levels);
+        values[count] = value;
+        allClean &= clean(value, limit);
     }
-    ~FaultFlags() { std::fesetexceptflag(&saved_, FE_ALL_EXCEPT); }
-    FaultFlags(const FaultFlags &) = delete;
-    FaultFlags &operator=(const FaultFlags &) = delete;
-
-    bool raised() const { return std::fetestexcept(FE_DIVBYZERO | FE_OVERFLOW | FE_INVALID) != 0; }
-
-private:
-    std::fexcept_t saved_;
-};
-
-// The compiler does not know that arithmetic sets the flags, so it may move
-// an operation across the calls that clear and test them. It cannot move
-// anything across these barriers: each touches all memory, like those calls,
-// so it stays between them; what is computed from a pinned value comes after
-// the pin, and what computes a pinned value comes before it.
-inline void pin(double &value) { asm volatile("" : "+m"(value) : : "memory"); }
-inline void pinMemory() { asm volatile("" : : : "memory"); }
+    return {count, allClean};
+}
 
 } // namespace
 
@@ -140,64 +192,51 @@ const char *faultName(ArithmeticFault::Kind kind) noexcept
     return "arithmetic fault";
 }
 
-// Each entry point evaluates plainly and tests the flags once. Only when they
-// (or a NaN, which a NaN argument carries through without raising anything)
-// show a fault does the checked chain run again to name the first one.
-
+// Once a tick: every step checked.
 double correlationGain(std::int16_t snrDb)
 {
-    {
-        FaultFlags flags;
-        double decibels = snrDb;
-        pin(decibels);
-        double gain = gainOf(decibels);
-        pin(gain);
-        if (!flags.raised())
-            return gain;
-    }
     return gainOf<Checked>(double(snrDb)).value;
 }
 
-double correlationAt(double lagUs, std::int16_t delayUs, double gain)
+// Evaluated plainly, and the result tested: only a faulty one runs the
+// checked chain, to name the fault.
+double correlationAt(double lagUs, std::int16_t delayUs, double gain, Quantization quantization)
 {
-    {
-        FaultFlags flags;
-        pin(lagUs);
-        pin(gain);
-        double value = correlationOf(lagUs, delayUs, gain);
-        pin(value);
-        if (!flags.raised() && !std::isnan(value))
-            return value;
+    const Shape shape = shapeOf(quantization);
+    double value;
+    switch (shape) {
+    case Shape::Arcsine:
+        value = curveOf<Shape::Arcsine>(lagUs, delayUs, gain, quantization.levels);
+        break;
+    case Shape::Table:
+        value = curveOf<Shape::Table>(lagUs, delayUs, gain, quantization.levels);
+        break;
+    case Shape::Rho:
+        value = curveOf<Shape::Rho>(lagUs, delayUs, gain, quantization.levels);
+        break;
     }
-    return correlationOf<Checked>(lagUs, delayUs, gain).value;
+    if (!clean(value, bound(shape)))
+        raiseFault(lagUs, delayUs, gain, shape);
+    return value;
 }
 
 Run correlationRun(const LagSteps &steps, std::size_t room, std::int16_t delayUs, double gain, double *lagsUs,
-                   double *values)
+                   double *values, Quantization quantization)
 {
-    // The running sum's additions depend on one another; here, among the
-    // evaluations, that chain costs no time of its own. Its NaN-free
-    // arguments leave no NaN that an invalid operation did not flag.
-    const bool numbers = !std::isnan(steps.firstUs) && !std::isnan(steps.stepUs) && !std::isnan(gain);
-    FaultFlags flags;
-    double lag = steps.firstUs;
-    double step = steps.stepUs;
-    const double last = steps.lastUs;
-    pin(lag);
-    pin(step);
-    pin(gain);
-    std::size_t count = 0;
-    for (; count < room && lag <= last; lag += step, ++count) {
-        lagsUs[count] = lag;
-        values[count] = correlationOf(lag, delayUs, gain);
+    switch (shapeOf(quantization)) {
+    case Shape::Arcsine:
+        return runOf<Shape::Arcsine>(steps, room, delayUs, gain, lagsUs, values, quantization.levels);
+    case Shape::Table:
+        return runOf<Shape::Table>(steps, room, delayUs, gain, lagsUs, values, quantization.levels);
+    case Shape::Rho:
+        break;
     }
-    pinMemory(); // the values are stored before the test
-    return {count, numbers && !flags.raised()};
+    return runOf<Shape::Rho>(steps, room, delayUs, gain, lagsUs, values, quantization.levels);
 }
 
-double zeroLagValue(double gain)
+double zeroLagValue(double gain, Quantization quantization)
 {
-    return correlationAt(kReadoutOffsetUs, 0, gain);
+    return correlationAt(kReadoutOffsetUs, 0, gain, quantization);
 }
 
 } // namespace model

@@ -2,6 +2,8 @@
 // one band-limited signal, as a function of the lag between them.
 #pragma once
 
+#include "model/quantization.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -28,8 +30,9 @@ const char *faultName(ArithmeticFault::Kind kind) noexcept;
 // Gain factor S / (1 + S), S being the signal-to-noise power ratio.
 double correlationGain(std::int16_t snrDb);
 
-// Correlator output at lagUs for two signals delayUs apart.
-double correlationAt(double lagUs, std::int16_t delayUs, double gain);
+// Correlator output at lagUs for two signals delayUs apart: by default a
+// one-bit correlator's, otherwise what quantization says.
+double correlationAt(double lagUs, std::int16_t delayUs, double gain, Quantization quantization = {});
 
 // Lags that step evenly, as a trace takes them: the first, then each the one
 // before plus the step, rounded at every addition (a running sum), for as
@@ -50,10 +53,10 @@ struct Run {
 // once. When it is not clean the values are unusable, and correlationAt,
 // lag by lag, finds and raises the fault.
 Run correlationRun(const LagSteps &steps, std::size_t room, std::int16_t delayUs, double gain, double *lagsUs,
-                   double *values);
+                   double *values, Quantization quantization = {});
 
 // The value shown as the zero-lag readout: the curve evaluated a hair off
 // zero lag, whatever the delay.
-double zeroLagValue(double gain);
+double zeroLagValue(double gain, Quantization quantization = {});
 
 } // namespace model

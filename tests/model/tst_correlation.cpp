@@ -1,4 +1,5 @@
 #include "model/correlation.h"
+#include "model/elementary.h"
 
 #include <QTest>
 
@@ -177,12 +178,12 @@ void TestCorrelation::zeroLagIsTheSpelledOutChain()
     QFETCH(double, gain);
     // The products 78500 * 0.0001 and 125600 * 0.0001 already formed.
     volatile double a = 7.8500000000000005 / 1000000;
-    volatile double envelope = std::sin(a) / a;
-    volatile double carrier = std::cos(12.56 / 1000000);
+    volatile double envelope = model::elementary::sin(a) / a;
+    volatile double carrier = model::elementary::cos(12.56 / 1000000);
     volatile double rho = (gain * envelope) * carrier;
     volatile double root = std::sqrt(1 + rho * (-rho));
     volatile double scale = 2 / 3.14;
-    const double expected = scale * std::atan(rho / root);
+    const double expected = scale * model::elementary::atan(rho / root);
 
     QCOMPARE(model::zeroLagValue(gain), expected);
     QCOMPARE(model::correlationAt(0.0001, 0, gain), expected);

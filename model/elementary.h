@@ -1,0 +1,18 @@
+// Sine, cosine and arctangent rounded correctly: the double nearest to the
+// exact value. The C library's are not: glibc's results depend on whether
+// the processor has fused multiply-add (86 of the 30,000 values of one curve
+// differ between the two), and a browser's C library differs from both in
+// 3 % of them. Rounded correctly they are the same on every machine, for
+// every compiler and in the browser, so a curve's file is too.
+#pragma once
+
+namespace model::elementary {
+
+// Correctly rounded for |x| up to 2^20 (the model's lags reach a few
+// hundred); beyond, the C library's. NaN for a NaN or an infinity.
+double sin(double x);
+double cos(double x);
+// Correctly rounded for every double.
+double atan(double x);
+
+} // namespace model::elementary
