@@ -10,6 +10,7 @@
 #include <complex>
 #include <numbers>
 #include <stdexcept>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -32,11 +33,79 @@ constexpr std::size_t kBinsPerStream = 4096;
 // A running phase is put back to its exact value this often.
 constexpr std::size_t kExactEvery = 64;
 
+// The imaginary part is drawn first, the real part second: the order g++
+// gave the two arguments of one constructor, which C++ leaves open, and so
+// the order that every seed has always meant.
+std::complex<double> drawComplex(Normal &normal)
+{
+    const double imaginary = normal.next();
+    const double real = normal.next();
+    return {real, imaginary};
+}
+
+// The in-band bins of a spectrum of n samples: the lowest and the highest.
+std::pair<std::size_t, std::size_t> bandOf(std::size_t n)
+{
+    const double binRadPerSecond = 2 * std::numbers::pi * kSampleRate / double(n);
+    return {std::size_t(std::ceil(kLowestRadPerSecond / binRadPerSecond)),
+            std::size_t(std::floor(kHighestRadPerSecond / binRadPerSecond))};
+}
+
 } // namespace
+
+LevelCounts &LevelCounts::operator+=(const LevelCounts &other)
+{
+    for (std::size_t k = 0; k < kLags; ++k) {
+        d[k] += other.d[k];
+        dA[k] += other.dA[k];
+        dB[k] += other.dB[k];
+        dAB[k] += other.dAB[k];
+        AB[k] += other.AB[k];
+    }
+    a += other.a;
+    b += other.b;
+    return *this;
+}
+
+Estimates estimatesOf(model::Levels levels, const LevelCounts &counts, std::uint64_t samples)
+{
+    Estimates estimates{};
+    const double n = double(samples), a = double(counts.a), b = double(counts.b);
+    const bool four = levels == model::Levels::Four;
+    // The zero-lag products of each input: the sums of q^2.
+    const double norm = four ? std::sqrt((n + 8 * a) * (n + 8 * b)) : std::sqrt(a * b);
+    for (std::size_t k = 0; k < kLags; ++k) {
+        const double ab = double(counts.AB[k]), dab = double(counts.dAB[k]);
+        const double products =
+            four ? (n + 2 * a + 2 * b + 4 * ab)
+                       - 2 * (double(counts.d[k]) + 2 * double(counts.dA[k]) + 2 * double(counts.dB[k]) + 4 * dab)
+                 : ab - 2 * dab;
+        estimates[k] = norm > 0 ? products / norm : 0;
+    }
+    return estimates;
+}
+
+Estimates estimatesOf(const ProductSums &sums)
+{
+    Estimates estimates{};
+    const double norm = std::sqrt(sums.squares1 * sums.squares2);
+    for (std::size_t k = 0; k < kLags; ++k)
+        estimates[k] = norm > 0 ? sums.products[k] / norm : 0;
+    return estimates;
+}
+
+float thresholdOf(model::Levels levels, std::size_t bins, double amplitude)
+{
+    const double sigma = 2 * std::sqrt(double(bins) * (1 + amplitude * amplitude));
+    return float(model::thresholdSigma(levels) * sigma);
+}
 
 // With the population-count instruction where the processor has one: a
 // clone for each, chosen when the program loads.
-__attribute__((target_clones("popcnt", "default"))) std::uint64_t differingBits(const std::uint64_t *a,
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target_clones("popcnt", "default")))
+#endif
+std::uint64_t differingBits(const std::uint64_t *a,
                                                                                   const std::uint64_t *b,
                                                                                   std::size_t words)
 {
@@ -87,6 +156,70 @@ Counts Block::differing(double amplitude, double delaySamples, std::uint64_t see
     return correlate();
 }
 
+LevelCounts Block::levelCounts(model::Levels levels, double amplitude, double delaySamples, std::uint64_t seed)
+{
+    synthesize(amplitude, delaySamples, seed);
+    transform();
+    clip();
+    clipMagnitudes(thresholdOf(levels, bins(), amplitude));
+    return correlateLevels();
+}
+
+// The inputs laid out in sample order first: the products at a lag are then
+// two runs along both. Four sums at a time, added in a fixed order: the
+// same sums on every machine, four times as fast as one.
+ProductSums Block::productSums(double amplitude, double delaySamples, std::uint64_t seed)
+{
+    synthesize(amplitude, delaySamples, seed);
+    transform();
+    const std::size_t n = samples_;
+    std::vector<float> x1(n), x2(n);
+    for (std::size_t m = 0; m < n; ++m) {
+        x1[m] = real(m);
+        x2[m] = imaginary(m);
+    }
+    const auto dot = [](const float *a, const float *b, std::size_t count, double (&partial)[4]) {
+        std::size_t i = 0;
+        for (; i + 4 <= count; i += 4)
+            for (std::size_t j = 0; j < 4; ++j)
+                partial[j] += double(a[i + j]) * double(b[i + j]);
+        for (; i < count; ++i)
+            partial[0] += double(a[i]) * double(b[i]);
+    };
+    const auto total = [](const double (&partial)[4]) { return (partial[0] + partial[1]) + (partial[2] + partial[3]); };
+    ProductSums sums;
+    inParallel(parts_, kLags, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k) {
+            double partial[4] = {};
+            dot(x1.data(), x2.data() + k, n - k, partial);
+            dot(x1.data() + (n - k), x2.data(), k, partial);
+            sums.products[k] = total(partial);
+        }
+    });
+    double first[4] = {}, second[4] = {};
+    dot(x1.data(), x1.data(), n, first);
+    dot(x2.data(), x2.data(), n, second);
+    sums.squares1 = total(first);
+    sums.squares2 = total(second);
+    return sums;
+}
+
+std::size_t Block::bins() const
+{
+    const auto [lowest, highest] = bandOf(samples_);
+    return highest - lowest + 1;
+}
+
+float Block::real(std::size_t m) const
+{
+    return spectrum_[(m % fft_.rows()) * fft_.columns() + m / fft_.rows()].r;
+}
+
+float Block::imaginary(std::size_t m) const
+{
+    return spectrum_[(m % fft_.rows()) * fft_.columns() + m / fft_.rows()].i;
+}
+
 // One block on all the workers' cores when there is one; otherwise a
 // block on each core at a time, taken in turn.
 Correlator::Correlator(double seconds, unsigned workers)
@@ -102,13 +235,13 @@ Correlator::Correlator(double seconds, unsigned workers)
 
 Correlator::~Correlator() = default;
 
-Estimates Correlator::run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed)
+Estimates Correlator::run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed, model::Levels levels)
 {
-    return *run(snrDb, delayUs, seed, {});
+    return *run(snrDb, delayUs, seed, {}, levels);
 }
 
 std::optional<Estimates> Correlator::run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed,
-                                         const Progress &progress)
+                                         const Progress &progress, model::Levels levels)
 {
     // The power ratio S of the setting: the signal's amplitude against
     // noises of unit power, so that the inputs' correlation is the
@@ -117,36 +250,74 @@ std::optional<Estimates> Correlator::run(std::int16_t snrDb, std::int16_t delayU
     const double delaySamples = delayUs * 1e-6 * kSampleRate;
     // Block 0 draws from the seed itself: one block is what it always was.
     const auto blockSeed = [seed](std::size_t index) { return seed + index * 0x9e3779b97f4a7c15; };
-    std::vector<Counts> sums(engines_.size(), Counts{});
     std::atomic<std::size_t> next = 0, done = 0;
     std::atomic<bool> abandoned = false;
-    // Counts are whole numbers: their sum does not depend on which core
-    // added which block, nor in what order.
-    const auto work = [&](std::size_t engine) {
-        for (std::size_t index; !abandoned && (index = next++) < blocks_.count;) {
-            const Counts counts = engines_[engine]->differing(amplitude, delaySamples, blockSeed(index));
-            for (std::size_t k = 0; k < kLags; ++k)
-                sums[engine][k] += counts[k];
-            ++done;
-            // Told on this thread only, which is the caller's.
-            if (engine == 0 && progress && !progress(done, blocks_.count))
-                abandoned = true;
-        }
+    // Each engine takes the next block until none is left: visit(engine, index).
+    const auto eachBlock = [&](auto &&visit) {
+        const auto work = [&](std::size_t engine) {
+            for (std::size_t index; !abandoned && (index = next++) < blocks_.count;) {
+                visit(engine, index);
+                ++done;
+                // Told on this thread only, which is the caller's.
+                if (engine == 0 && progress && !progress(done, blocks_.count))
+                    abandoned = true;
+            }
+        };
+        inParallel(unsigned(engines_.size()), engines_.size(), [&](std::size_t begin, std::size_t end) {
+            for (std::size_t engine = begin; engine < end; ++engine)
+                work(engine);
+        });
+        return !abandoned;
     };
-    inParallel(unsigned(engines_.size()), engines_.size(), [&](std::size_t begin, std::size_t end) {
-        for (std::size_t engine = begin; engine < end; ++engine)
-            work(engine);
-    });
-    if (abandoned)
-        return std::nullopt;
-    Estimates estimates{};
-    for (std::size_t k = 0; k < kLags; ++k) {
-        std::uint64_t differing = 0;
-        for (const Counts &sum : sums)
-            differing += sum[k];
-        estimates[k] = 1.0 - 2.0 * double(differing) / double(samples());
+    // Counts are whole numbers: their sum does not depend on which core
+    // added which block, nor in what order. Sums of products are added in
+    // the blocks' order.
+    switch (levels) {
+    case model::Levels::Two: {
+        std::vector<Counts> sums(engines_.size(), Counts{});
+        if (!eachBlock([&](std::size_t engine, std::size_t index) {
+                const Counts counts = engines_[engine]->differing(amplitude, delaySamples, blockSeed(index));
+                for (std::size_t k = 0; k < kLags; ++k)
+                    sums[engine][k] += counts[k];
+            }))
+            return std::nullopt;
+        Estimates estimates{};
+        for (std::size_t k = 0; k < kLags; ++k) {
+            std::uint64_t differing = 0;
+            for (const Counts &sum : sums)
+                differing += sum[k];
+            estimates[k] = 1.0 - 2.0 * double(differing) / double(samples());
+        }
+        return estimates;
     }
-    return estimates;
+    case model::Levels::Three:
+    case model::Levels::Four: {
+        std::vector<LevelCounts> sums(engines_.size());
+        if (!eachBlock([&](std::size_t engine, std::size_t index) {
+                sums[engine] += engines_[engine]->levelCounts(levels, amplitude, delaySamples, blockSeed(index));
+            }))
+            return std::nullopt;
+        LevelCounts total;
+        for (const LevelCounts &sum : sums)
+            total += sum;
+        return estimatesOf(levels, total, samples());
+    }
+    case model::Levels::Analog:
+        break;
+    }
+    std::vector<ProductSums> perBlock(blocks_.count);
+    if (!eachBlock([&](std::size_t engine, std::size_t index) {
+            perBlock[index] = engines_[engine]->productSums(amplitude, delaySamples, blockSeed(index));
+        }))
+        return std::nullopt;
+    ProductSums total;
+    for (const ProductSums &block : perBlock) {
+        for (std::size_t k = 0; k < kLags; ++k)
+            total.products[k] += block.products[k];
+        total.squares1 += block.squares1;
+        total.squares2 += block.squares2;
+    }
+    return estimatesOf(total);
 }
 
 void Block::transform()
@@ -161,9 +332,7 @@ void Block::transform()
 void Block::synthesize(double amplitude, double delaySamples, std::uint64_t seed)
 {
     const std::size_t n = samples_;
-    const double binRadPerSecond = 2 * std::numbers::pi * kSampleRate / double(n);
-    const auto lowest = std::size_t(std::ceil(kLowestRadPerSecond / binRadPerSecond));
-    const auto highest = std::size_t(std::floor(kHighestRadPerSecond / binRadPerSecond));
+    const auto [lowest, highest] = bandOf(n);
     inParallel(parts_, n, [this](std::size_t begin, std::size_t end) {
         std::fill(spectrum_.begin() + std::ptrdiff_t(begin), spectrum_.begin() + std::ptrdiff_t(end), Complex{0, 0});
     });
@@ -180,9 +349,9 @@ void Block::synthesize(double amplitude, double delaySamples, std::uint64_t seed
                     delay = std::polar(1.0, -turn * double(k));
                     step = std::polar(1.0, -turn);
                 }
-                const std::complex<double> s(normal.next(), normal.next());
-                const std::complex<double> n1(normal.next(), normal.next());
-                const std::complex<double> n2(normal.next(), normal.next());
+                const std::complex<double> s = drawComplex(normal);
+                const std::complex<double> n1 = drawComplex(normal);
+                const std::complex<double> n2 = drawComplex(normal);
                 const std::complex<double> x1 = amplitude * s + n1;
                 const std::complex<double> x2 = amplitude * s * delay + n2;
                 // Z[k] = X1[k] + i X2[k]; Z[n - k] = conj(X1[k]) + i conj(X2[k]).
@@ -247,41 +416,171 @@ void Block::clip()
                 packSigns(z + whole * 64, columns - whole * 64, x1[whole], x2[whole]);
         }
     });
-    // Row r, turned by t: bit c is the row's bit (c + t) mod columns.
+    turnRows(second_, secondTurned_);
+}
+
+void Block::turnRows(const std::vector<std::uint64_t> &plane, std::vector<std::uint64_t> &turned) const
+{
+    const std::size_t columns = fft_.columns();
     const std::size_t rows = std::min(fft_.rows(), kLags);
-    const std::size_t turns = secondTurned_.size() / (rows * words_);
+    const std::size_t turns = turned.size() / (rows * words_);
     for (std::size_t t = 1; t <= turns; ++t)
         for (std::size_t r = 0; r < rows; ++r) {
-            const std::uint64_t *row = second_.data() + r * words_;
-            std::uint64_t *turned = secondTurned_.data() + ((t - 1) * rows + r) * words_;
-            std::fill(turned, turned + words_, 0);
+            const std::uint64_t *row = plane.data() + r * words_;
+            std::uint64_t *out = turned.data() + ((t - 1) * rows + r) * words_;
+            std::fill(out, out + words_, 0);
             for (std::size_t c = 0; c < columns; ++c) {
                 const std::size_t from = (c + t) % columns;
-                turned[c / 64] |= ((row[from / 64] >> (from % 64)) & 1) << (c % 64);
+                out[c / 64] |= ((row[from / 64] >> (from % 64)) & 1) << (c % 64);
             }
         }
+}
+
+// Bit j of first and second: whether the real and the imaginary part of
+// z[j] lies beyond the threshold either way.
+static void packMagnitudes(const Complex *z, std::size_t count, float threshold, std::uint64_t &first,
+                           std::uint64_t &second)
+{
+    std::uint64_t bits1 = 0, bits2 = 0;
+    for (std::size_t j = 0; j < count; ++j) {
+        bits1 |= std::uint64_t(std::fabs(z[j].r) > threshold) << j;
+        bits2 |= std::uint64_t(std::fabs(z[j].i) > threshold) << j;
+    }
+    first = bits1;
+    second = bits2;
+}
+
+static void packMagnitudesOfWord(const Complex *z, float threshold, std::uint64_t &first, std::uint64_t &second)
+{
+#if defined(__SSE2__)
+    const float *at = &z[0].r;
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    const __m128 limit = _mm_set1_ps(threshold);
+    std::uint64_t bits1 = 0, bits2 = 0;
+    for (unsigned j = 0; j < 64; j += 4, at += 8) {
+        const __m128 low = _mm_and_ps(_mm_loadu_ps(at), magnitude);
+        const __m128 high = _mm_and_ps(_mm_loadu_ps(at + 4), magnitude);
+        const __m128 reals = _mm_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0));
+        const __m128 imaginaries = _mm_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1));
+        bits1 |= std::uint64_t(_mm_movemask_ps(_mm_cmpgt_ps(reals, limit))) << j;
+        bits2 |= std::uint64_t(_mm_movemask_ps(_mm_cmpgt_ps(imaginaries, limit))) << j;
+    }
+    first = bits1;
+    second = bits2;
+#else
+    packMagnitudes(z, 64, threshold, first, second);
+#endif
+}
+
+void Block::clipMagnitudes(float threshold)
+{
+    if (firstMagnitude_.empty()) {
+        firstMagnitude_.resize(first_.size());
+        secondMagnitude_.resize(second_.size());
+        secondMagnitudeTurned_.resize(secondTurned_.size());
+    }
+    const std::size_t columns = fft_.columns();
+    inParallel(parts_, fft_.rows(), [&](std::size_t begin, std::size_t end) {
+        for (std::size_t r = begin; r < end; ++r) {
+            const Complex *z = spectrum_.data() + r * columns;
+            std::uint64_t *x1 = firstMagnitude_.data() + r * words_;
+            std::uint64_t *x2 = secondMagnitude_.data() + r * words_;
+            const std::size_t whole = columns / 64;
+            for (std::size_t word = 0; word < whole; ++word)
+                packMagnitudesOfWord(z + word * 64, threshold, x1[word], x2[word]);
+            if (whole < words_)
+                packMagnitudes(z + whole * 64, columns - whole * 64, threshold, x1[whole], x2[whole]);
+        }
+    });
+    turnRows(secondMagnitude_, secondMagnitudeTurned_);
 }
 
 // At lag k, sample m = r + rows c meets sample m + k = r' + rows (c + t),
 // with r + k = t rows + r': row r of the first input against row r' of the
 // second turned by t. Every row pair lines up word for word.
+const std::uint64_t *Block::partner(const std::vector<std::uint64_t> &plane, const std::vector<std::uint64_t> &turned,
+                                    std::size_t r, std::size_t k) const
+{
+    const std::size_t rows = fft_.rows();
+    const std::size_t t = (r + k) / rows, other = (r + k) % rows;
+    return t == 0 ? plane.data() + other * words_
+                  : turned.data() + ((t - 1) * std::min(rows, kLags) + other) * words_;
+}
+
 Counts Block::correlate() const
 {
     const std::size_t rows = fft_.rows();
-    const std::size_t turnedRows = std::min(rows, kLags);
     Counts counts{};
     inParallel(parts_, kLags, [&](std::size_t begin, std::size_t end) {
         for (std::size_t k = begin; k < end; ++k) {
             std::uint64_t count = 0;
             const std::size_t aligned = k < rows ? rows - k : 0;
             count += differingBits(first_.data(), second_.data() + k * words_, aligned * words_);
-            for (std::size_t r = aligned; r < rows; ++r) {
-                const std::size_t t = (r + k) / rows, other = (r + k) % rows;
-                const std::uint64_t *row = t == 0 ? second_.data() + other * words_
-                                                  : secondTurned_.data() + ((t - 1) * turnedRows + other) * words_;
-                count += differingBits(first_.data() + r * words_, row, words_);
-            }
+            for (std::size_t r = aligned; r < rows; ++r)
+                count += differingBits(first_.data() + r * words_, partner(second_, secondTurned_, r, k), words_);
             counts[k] = count;
+        }
+    });
+    return counts;
+}
+
+namespace {
+
+struct PlaneCounts {
+    std::uint64_t d = 0, dA = 0, dB = 0, dAB = 0, AB = 0;
+};
+
+// The counts of a three- or four-level correlator over runs of words: the
+// signs a and b, the magnitudes ma and mb.
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target_clones("popcnt", "default")))
+#endif
+void countPlanes(const std::uint64_t *a, const std::uint64_t *ma, const std::uint64_t *b, const std::uint64_t *mb,
+                 std::size_t words, PlaneCounts &counts)
+{
+    PlaneCounts sum = counts;
+    for (std::size_t i = 0; i < words; ++i) {
+        const std::uint64_t d = a[i] ^ b[i], both = ma[i] & mb[i];
+        sum.d += std::uint64_t(std::popcount(d));
+        sum.dA += std::uint64_t(std::popcount(d & ma[i]));
+        sum.dB += std::uint64_t(std::popcount(d & mb[i]));
+        sum.dAB += std::uint64_t(std::popcount(d & both));
+        sum.AB += std::uint64_t(std::popcount(both));
+    }
+    counts = sum;
+}
+
+std::uint64_t bitsSet(const std::vector<std::uint64_t> &plane)
+{
+    std::uint64_t count = 0;
+    for (const std::uint64_t word : plane)
+        count += std::uint64_t(std::popcount(word));
+    return count;
+}
+
+} // namespace
+
+LevelCounts Block::correlateLevels() const
+{
+    const std::size_t rows = fft_.rows();
+    LevelCounts counts;
+    counts.a = bitsSet(firstMagnitude_);
+    counts.b = bitsSet(secondMagnitude_);
+    inParallel(parts_, kLags, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k) {
+            PlaneCounts planes;
+            const std::size_t aligned = k < rows ? rows - k : 0;
+            countPlanes(first_.data(), firstMagnitude_.data(), second_.data() + k * words_,
+                        secondMagnitude_.data() + k * words_, aligned * words_, planes);
+            for (std::size_t r = aligned; r < rows; ++r)
+                countPlanes(first_.data() + r * words_, firstMagnitude_.data() + r * words_,
+                            partner(second_, secondTurned_, r, k),
+                            partner(secondMagnitude_, secondMagnitudeTurned_, r, k), words_, planes);
+            counts.d[k] = planes.d;
+            counts.dA[k] = planes.dA;
+            counts.dB[k] = planes.dB;
+            counts.dAB[k] = planes.dAB;
+            counts.AB[k] = planes.AB;
         }
     });
     return counts;

@@ -1,8 +1,9 @@
-// A one-bit (clipped) correlator fed with two noisy copies of one
-// band-limited signal, simulated: the physics that the arcsine law of the
-// model sums up.
+// A clipped (one-bit) or quantized correlator fed with two noisy copies of
+// one band-limited signal, simulated: the physics that the model's curves
+// sum up.
 #pragma once
 
+#include "model/quantization.h"
 #include "simulation/fourstepfft.h"
 #include "simulation/parallel.h"
 
@@ -36,6 +37,41 @@ using Counts = std::array<std::uint64_t, kLags>;
 // population count, the whole of a one-bit correlator's arithmetic.
 std::uint64_t differingBits(const std::uint64_t *a, const std::uint64_t *b, std::size_t words);
 
+// What a three- or four-level correlator counts, its inputs as a sign bit
+// and a magnitude bit (set beyond the threshold) a sample: at each lag the
+// positions where the signs differ (d), and where besides the first's
+// magnitude bit is set (dA), the second's (dB), both (dAB); where both
+// magnitude bits are (AB); and how many magnitude bits each input sets.
+// Four levels, q = (1 + 2 m)(1 - 2 s), sum their products as
+//   N + 2a + 2b + 4AB - 2(d + 2dA + 2dB + 4dAB),
+// three levels, q = m (1 - 2 s), as AB - 2 dAB.
+struct LevelCounts {
+    Counts d{}, dA{}, dB{}, dAB{}, AB{};
+    std::uint64_t a = 0, b = 0;
+    LevelCounts &operator+=(const LevelCounts &other);
+};
+
+// What an unquantized correlator sums: the products at each lag and the
+// squares of each input.
+struct ProductSums {
+    std::array<double, kLags> products{};
+    double squares1 = 0;
+    double squares2 = 0;
+};
+
+// A quantized correlator's estimates at lags 0, 5, ..., 300 microseconds,
+// normalised by the zero-lag products of each input, from what its blocks
+// counted over samples positions.
+Estimates estimatesOf(model::Levels levels, const LevelCounts &counts, std::uint64_t samples);
+Estimates estimatesOf(const ProductSums &sums);
+
+// The inputs' thresholds for a quantizer: threshold standard deviations
+// of an input made of bins in-band bins at amplitude (the signal's, the
+// noise's being 1). The simulator knows the inputs' power from the
+// spectrum it draws, 4 x bins x (1 + amplitude^2) for the transform it
+// takes; a hardware correlator's level control measures it.
+float thresholdOf(model::Levels levels, std::size_t bins, double amplitude);
+
 // The smallest 2^a 3^b 5^c at least seconds x 200,000.
 std::size_t samplesFor(double seconds);
 
@@ -61,6 +97,10 @@ public:
 
     // The counts of one realisation drawn from seed.
     Counts differing(double amplitude, double delaySamples, std::uint64_t seed);
+    // The same realisation, quantized to three or four levels.
+    LevelCounts levelCounts(model::Levels levels, double amplitude, double delaySamples, std::uint64_t seed);
+    // The same realisation, unquantized.
+    ProductSums productSums(double amplitude, double delaySamples, std::uint64_t seed);
 
     // The steps of differing(), for the benchmarks: the inputs' spectrum,
     // the transform, clipping them to one bit, and correlating the bits.
@@ -68,8 +108,28 @@ public:
     void transform();
     void clip();
     Counts correlate() const;
+    // For three and four levels: the magnitude bits beyond threshold, and
+    // the counts of the sign and magnitude bits together.
+    void clipMagnitudes(float threshold);
+    LevelCounts correlateLevels() const;
+
+    // The in-band bins of the spectrum.
+    std::size_t bins() const;
+    // The inputs after the transform: the first at sample m is real(m), the
+    // second imaginary(m).
+    float real(std::size_t m) const;
+    float imaginary(std::size_t m) const;
+    std::size_t samples() const { return samples_; }
 
 private:
+    // Row r of bits turned by t for each t the lags need: bit c is the
+    // row's bit (c + t) mod columns.
+    void turnRows(const std::vector<std::uint64_t> &rows, std::vector<std::uint64_t> &turned) const;
+    // The rows of the second input's plane that lag k meets row r of the
+    // first at.
+    const std::uint64_t *partner(const std::vector<std::uint64_t> &rows, const std::vector<std::uint64_t> &turned,
+                                 std::size_t r, std::size_t k) const;
+
     std::size_t samples_;
     unsigned parts_;
     FourStepFft fft_;
@@ -83,6 +143,10 @@ private:
     std::vector<std::uint64_t> first_;
     std::vector<std::uint64_t> second_;
     std::vector<std::uint64_t> secondTurned_;
+    // The magnitude bits in the same rows, taken when first needed.
+    std::vector<std::uint64_t> firstMagnitude_;
+    std::vector<std::uint64_t> secondMagnitude_;
+    std::vector<std::uint64_t> secondMagnitudeTurned_;
 };
 
 class Correlator {
@@ -101,13 +165,15 @@ public:
     std::size_t samples() const { return blocks_.count * blocks_.samples; }
 
     // One realisation, drawn from seed: the correlator's estimates at lags
-    // 0, 5, ..., 300 microseconds of the two inputs' clipped signals. Each
-    // block draws from the seed and its index alone, so the same seed gives
-    // the same estimates on any number of cores.
-    Estimates run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed);
+    // 0, 5, ..., 300 microseconds of the two inputs' clipped (or quantized)
+    // signals, uncorrected. Each block draws from the seed and its index
+    // alone, so the same seed gives the same estimates on any number of
+    // cores, and the same noise to every quantizer.
+    Estimates run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed,
+                  model::Levels levels = model::Levels::Two);
     // The same, or nothing when progress abandoned it.
     std::optional<Estimates> run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed,
-                                 const Progress &progress);
+                                 const Progress &progress, model::Levels levels = model::Levels::Two);
 
 private:
     Blocks blocks_;

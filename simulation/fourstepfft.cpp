@@ -5,6 +5,8 @@
 #include <array>
 #include <cmath>
 #include <complex>
+#include <cstdint>
+#include <limits>
 #include <new>
 #include <numbers>
 #include <stdexcept>
@@ -18,11 +20,12 @@ namespace {
 // there is one below five times the root.
 std::size_t squarestDivisor(std::size_t n)
 {
-    std::size_t best = n;
-    for (std::size_t d = 1; d * d <= n * 25 && d <= n; ++d)
-        if (n % d == 0 && d * d >= n && d < best)
+    const std::uint64_t length = n; // its square does not fit a 32-bit size_t
+    std::uint64_t best = length;
+    for (std::uint64_t d = 1; d * d <= length * 25 && d <= length; ++d)
+        if (length % d == 0 && d * d >= length && d < best)
             best = d;
-    return best;
+    return std::size_t(best);
 }
 
 kiss_fft_state *plan(std::size_t length)
@@ -37,14 +40,20 @@ kiss_fft_state *plan(std::size_t length)
 // table of that many: two float products where a sine and a cosine were.
 constexpr std::size_t kExactEvery = 64;
 
+// kissfft takes its lengths as int.
+std::size_t checkedLength(std::size_t n)
+{
+    if (n == 0 || std::uint64_t(n) > std::uint64_t(std::numeric_limits<int>::max()))
+        throw std::invalid_argument("transform length out of range");
+    return n;
+}
+
 } // namespace
 
 FourStepFft::FourStepFft(std::size_t n, unsigned parts)
-    : n_(n), rows_(n / squarestDivisor(n)), columns_(squarestDivisor(n)), parts_(parts), byRow_(plan(rows_), kiss_fft_free),
-      byColumn_(plan(columns_), kiss_fft_free)
+    : n_(checkedLength(n)), rows_(n / squarestDivisor(n)), columns_(squarestDivisor(n)), parts_(parts),
+      byRow_(plan(rows_), kiss_fft_free), byColumn_(plan(columns_), kiss_fft_free)
 {
-    if (n == 0 || n > std::size_t(1) << 40)
-        throw std::invalid_argument("transform length out of range");
 }
 
 // With m = r + rows c and k = columns j + q:
