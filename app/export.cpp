@@ -3,6 +3,7 @@
 #include "app/commandline.h"
 #include "app/savefile.h"
 #include "plot/tick.h"
+#include "plot/values.h"
 #include "plot/vectorsurface.h"
 #include "simulation/correlator.h"
 #include "window/form1.h"
@@ -35,56 +36,6 @@ constexpr int kDotsPerInch = 96;
 constexpr int kDotsPerMeterAt96Dpi = 3780; // 96 / 0.0254
 const QString kTitle = QStringLiteral("Correlatore");
 const QString kDescription = QStringLiteral("Uscita di un correlatore a clipping in funzione del ritardo");
-
-// A tick's values are all a CSV wants of it: nothing is drawn.
-struct NoSurface {
-    void clearSurface() {}
-    void setPoint(float, float, plot::Colour) {}
-    void drawLine(float, float, float, float, plot::Colour) {}
-    void fillRect(float, float, float, float, plot::Colour) {}
-};
-
-// One line per traced point, each number in the shortest form that reads
-// back as the same double, with '.' whatever the locale. Simulated
-// estimates, when there are, come as a third column, each on a line of its
-// own in lag order among the traced points.
-QByteArray curveCsv(plot::Settings settings, std::span<const double> simulated)
-{
-    const bool withSimulated = !simulated.empty();
-    std::string text = withSimulated ? "lag_us,correlation,simulated\n" : "lag_us,correlation\n";
-    text.reserve(30100 * 48);
-    char line[80];
-    const auto number = [&](char *at, double value) { return std::to_chars(at, line + sizeof line, value).ptr; };
-    std::size_t nextSimulated = 0;
-    const auto simulatedUpTo = [&](double lag) {
-        for (; nextSimulated < simulated.size(); ++nextSimulated) {
-            const double simulatedLag = double(nextSimulated) * plot::kSimulatedLagStepUs;
-            if (simulatedLag >= lag)
-                return;
-            char *end = number(line, simulatedLag);
-            *end++ = ',';
-            *end++ = ',';
-            end = number(end, simulated[nextSimulated]);
-            *end++ = '\n';
-            text.append(line, end);
-        }
-    };
-    NoSurface nothing;
-    plot::tick(
-        nothing, settings, {}, QStringLiteral("."), [](plot::Readout, const QString &) {},
-        [&](double lag, double value) {
-            simulatedUpTo(lag);
-            char *end = number(line, lag);
-            *end++ = ',';
-            end = number(end, value);
-            if (withSimulated)
-                *end++ = ',';
-            *end++ = '\n';
-            text.append(line, end);
-        });
-    simulatedUpTo(std::numeric_limits<double>::infinity());
-    return QByteArray(text.data(), qsizetype(text.size()));
-}
 
 // An export's realisation: the seed given, or 1.
 std::uint64_t exportSeed(const CommandLine &command)
@@ -155,8 +106,8 @@ void paintFigure(Form1 &form, QPainter &painter)
     painter.fillRect(form.rect(), background);
     {
         plot::VectorSurface surface(painter, form.twipsPerPixel(), background);
-        plot::tick(surface, form.settings(), form.simulated(), QLocale::system().decimalPoint(),
-                   [](plot::Readout, const QString &) {});
+        plot::tick(surface, form.settings(), form.quantization(), form.simulated(),
+                   QLocale::system().decimalPoint().toStdString(), [](plot::Readout, const std::string &) {});
     }
     for (QWidget *control : form.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
         // The family the window shows, by its name: a reader's viewer
@@ -285,7 +236,7 @@ int exportFigure(const CommandLine &command, char *programName)
             simulated = estimates;
         }
         if (command.format == CommandLine::Format::Csv)
-            bytes = curveCsv(settings, simulated);
+            bytes = QByteArray::fromStdString(plot::curveCsv(settings, {}, plot::shownEstimates(simulated, {})));
         else
             bytes = figure(command, simulated, programName);
     } catch (const std::exception &error) {

@@ -1,4 +1,5 @@
 #include "model/correlation.h"
+#include "model/elementary.h"
 #include "plot/frame.h"
 #include "plot/imagesurface.h"
 #include "plot/tick.h"
@@ -27,11 +28,12 @@ const QColor kBackground(0xf0, 0xf0, 0xf0);
 // floor that no checked model can go under.
 double plainCorrelation(double lagUs, std::int16_t delayUs, double gain)
 {
+    namespace elementary = model::elementary;
     const double t = lagUs - delayUs;
     const double x1 = (t * 78500.0) / 1000000;
     const double x2 = (t * 125600.0) / 1000000;
-    const double rho = (std::sin(x1) / x1 * gain) * std::cos(x2);
-    return (2 / 3.14) * std::atan(rho / std::sqrt(1 + rho * -rho));
+    const double rho = (elementary::sin(x1) / x1 * gain) * elementary::cos(x2);
+    return (2 / 3.14) * elementary::atan(rho / std::sqrt(1 + rho * -rho));
 }
 
 void BM_ModelFloor(benchmark::State &state)
@@ -53,7 +55,7 @@ void BM_ModelTrace(benchmark::State &state)
     std::int16_t delayUs = 0;
     benchmark::DoNotOptimize(delayUs);
     for (auto _ : state)
-        plot::traceValues(delayUs, gain, [](double, double value) { benchmark::DoNotOptimize(value); });
+        plot::traceValues(delayUs, gain, {}, [](double, double value) { benchmark::DoNotOptimize(value); });
 }
 BENCHMARK(BM_ModelTrace)->Unit(benchmark::kMillisecond)->Repetitions(10)->ComputeStatistics("min", fastest);
 
@@ -67,34 +69,52 @@ void BM_DrawFrame(benchmark::State &state)
 }
 BENCHMARK(BM_DrawFrame)->Unit(benchmark::kMicrosecond)->Repetitions(10)->ComputeStatistics("min", fastest);
 
-// One tick of the window, everything but putting it on the screen.
+// One tick of the window, everything but putting it on the screen; the
+// argument is the quantizer's levels (5 for none).
+model::Levels levelsOf(const benchmark::State &state)
+{
+    switch (state.range(0)) {
+    case 3:
+        return model::Levels::Three;
+    case 4:
+        return model::Levels::Four;
+    case 5:
+        return model::Levels::Analog;
+    default:
+        return model::Levels::Two;
+    }
+}
+
 void BM_Calcolo(benchmark::State &state)
 {
     plot::ImageSurface surface(kPixels, kTwipsPerPixel, kBackground);
-    const QString separator = QLocale::system().decimalPoint();
+    const std::string separator = QLocale::system().decimalPoint().toStdString();
+    const model::Quantization quantization{levelsOf(state), false};
     for (auto _ : state) {
-        plot::tick(surface, plot::Settings{}, {}, separator, [](plot::Readout, const QString &text) {
-            benchmark::DoNotOptimize(text);
-        });
+        plot::tick(surface, plot::Settings{}, quantization, {}, separator,
+                   [](plot::Readout, const std::string &text) { benchmark::DoNotOptimize(text); });
         benchmark::DoNotOptimize(surface.image().constBits());
     }
 }
-BENCHMARK(BM_Calcolo)->Unit(benchmark::kMillisecond)->Repetitions(10)->ComputeStatistics("min", fastest);
+BENCHMARK(BM_Calcolo)->Arg(2)->Arg(3)->Arg(4)->Arg(5)->Unit(benchmark::kMillisecond)->Repetitions(10)
+    ->ComputeStatistics("min", fastest);
 
 // The simulated correlator; the argument is the signal's length in
 // hundredths of a second. Its helper threads make wall time the measure.
 double secondsOf(const benchmark::State &state) { return double(state.range(0)) / 100; }
 
+// The second argument is the quantizer's levels, as for BM_Calcolo.
 void BM_Simulation(benchmark::State &state)
 {
     simulation::Correlator correlator(secondsOf(state));
     std::uint64_t seed = 1;
+    const model::Levels levels = state.range(1) == 4 ? model::Levels::Four : model::Levels::Two;
     for (auto _ : state)
-        benchmark::DoNotOptimize(correlator.run(0, 50, seed++));
+        benchmark::DoNotOptimize(correlator.run(0, 50, seed++, levels));
     state.counters["samples"] = double(correlator.samples());
 }
-BENCHMARK(BM_Simulation)->Arg(260)->Arg(4200)->Arg(60000)->Unit(benchmark::kMillisecond)->UseRealTime()
-    ->Repetitions(5)->ComputeStatistics("min", fastest);
+BENCHMARK(BM_Simulation)->Args({260, 2})->Args({4200, 2})->Args({4200, 4})->Args({60000, 2})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ComputeStatistics("min", fastest);
 
 // One block on one core, whole...
 void BM_Block(benchmark::State &state)

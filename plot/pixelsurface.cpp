@@ -1,4 +1,4 @@
-#include "plot/imagesurface.h"
+#include "plot/pixelsurface.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,77 +21,61 @@ bool edgesAreFloats(double twipsPerPixel, std::ptrdiff_t pixels)
     return quarters == std::floor(quarters) && quarters * double(pixels + 1) < 0x1p24;
 }
 
-// The pixels, or std::bad_alloc: QImage would print a warning of its own
-// and hand back a null image instead.
-uchar *allocatePixels(std::ptrdiff_t stride, std::ptrdiff_t height)
+// The pixels, or std::bad_alloc, for sizes a QImage can hold: its rows'
+// bytes and its height are ints.
+std::shared_ptr<std::uint8_t[]> allocatePixels(std::ptrdiff_t stride, std::ptrdiff_t height)
 {
     if (stride > std::numeric_limits<int>::max() || height > std::numeric_limits<int>::max() / std::max<std::ptrdiff_t>(stride, 1))
         throw std::bad_alloc();
-    return new uchar[std::size_t(stride * height)];
-}
-
-void releasePixels(void *pixels)
-{
-    delete[] static_cast<uchar *>(pixels);
+    return std::shared_ptr<std::uint8_t[]>(new std::uint8_t[std::size_t(std::max<std::ptrdiff_t>(stride * height, 1))]);
 }
 
 } // namespace
 
-ImageSurface::ImageSurface(QSize pixelSize, double twipsPerPixel, QColor background, qreal devicePixelRatio)
-    : width_(std::max(pixelSize.width(), 0)),
-      height_(std::max(pixelSize.height(), 0)),
+PixelSurface::PixelSurface(int width, int height, double twipsPerPixel, Colour background)
+    : width_(std::max(width, 0)),
+      height_(std::max(height, 0)),
       stride_((width_ + 3) & ~Index(3)),
-      pixels_(allocatePixels(stride_, height_)),
-      image_(pixels_, int(width_), int(height_), int(stride_), QImage::Format_Indexed8, releasePixels, pixels_),
+      buffer_(allocatePixels(stride_, height_)),
+      pixels_(buffer_.get()),
       twipsPerPixel_(twipsPerPixel),
       pixelsPerTwip_((1 / twipsPerPixel) * (1 + 0x1p-50)),
       edgesAreFloats_(edgesAreFloats(twipsPerPixel, std::max(width_, height_))),
       widthTwips_(double(width_) * twipsPerPixel),
       heightTwips_(double(height_) * twipsPerPixel)
 {
-    if (image_.isNull()) { // an empty surface: QImage did not take the buffer
-        releasePixels(pixels_);
-        pixels_ = nullptr;
+    if (width_ == 0 || height_ == 0) {
         width_ = height_ = stride_ = 0;
         widthTwips_ = heightTwips_ = 0;
     }
     if (!(twipsPerPixel > 0) || !std::isfinite(twipsPerPixel))
         throw std::invalid_argument("twips per pixel must be a positive number");
     // Index 0 is what a clear leaves; the plot's own colours come next.
-    colours_ = {~Colour(0), kBlack, kMagenta, kBlue};
-    image_.setColorTable({background.rgb(), toRgb(kBlack), toRgb(kMagenta), toRgb(kBlue)});
-    image_.setDevicePixelRatio(devicePixelRatio);
+    colours_ = {background, kBlack, kMagenta, kBlue};
     clearSurface();
 }
 
-uchar ImageSurface::addColour(Colour colour)
+std::uint8_t PixelSurface::addColour(Colour colour)
 {
     // Index 0 is the background, which nothing is drawn in.
     auto at = std::find(colours_.begin() + 1, colours_.end(), colour);
     if (at == colours_.end()) {
         if (colours_.size() == 256)
             throw std::length_error("more than 255 colours on one surface");
-        QList<QRgb> table = image_.colorTable();
-        table.append(toRgb(colour));
-        image_.setColorTable(table);
         at = colours_.insert(colours_.end(), colour);
-        // A copy of the image that shared the pixels keeps them; these are
-        // the image's own now.
-        pixels_ = const_cast<uchar *>(image_.constBits());
     }
     lastColour_ = colour;
-    lastIndex_ = uchar(at - colours_.begin());
+    lastIndex_ = std::uint8_t(at - colours_.begin());
     return lastIndex_;
 }
 
-void ImageSurface::clearSurface()
+void PixelSurface::clearSurface()
 {
-    if (pixels_)
-        std::memset(pixels_, 0, std::size_t(stride_ * height_));
+    std::memset(pixels_, 0, std::size_t(stride_ * height_));
 }
 
 // The plot's lines are its axes, along x or along y: nothing draws a slant.
-void ImageSurface::drawLine(float x1, float y1, float x2, float y2, Colour colour)
+void PixelSurface::drawLine(float x1, float y1, float x2, float y2, Colour colour)
 {
     if (x1 != x2 && y1 != y2)
         throw std::invalid_argument("only lines along an axis are drawn");
@@ -105,12 +89,12 @@ void ImageSurface::drawLine(float x1, float y1, float x2, float y2, Colour colou
     };
     const auto [left, right] = span(x1, x2, width_);
     const auto [top, bottom] = span(y1, y2, height_);
-    const uchar index = indexOf(colour);
+    const std::uint8_t index = indexOf(colour);
     for (Index py = top; py <= bottom; ++py)
         std::memset(pixels_ + py * stride_ + left, index, std::size_t(std::max<Index>(right - left + 1, 0)));
 }
 
-void ImageSurface::fillRect(float x1, float y1, float x2, float y2, Colour colour)
+void PixelSurface::fillRect(float x1, float y1, float x2, float y2, Colour colour)
 {
     // First pixel whose centre is at or past a coordinate, within [0, size].
     const auto firstCentre = [this](float twips, Index size) {
@@ -119,11 +103,11 @@ void ImageSurface::fillRect(float x1, float y1, float x2, float y2, Colour colou
     };
     const Index left = firstCentre(x1, width_), right = firstCentre(x2, width_);
     const Index top = firstCentre(y1, height_), bottom = firstCentre(y2, height_);
-    const uchar index = indexOf(colour);
+    const std::uint8_t index = indexOf(colour);
     for (Index py = top; py < bottom; ++py)
         std::memset(pixels_ + py * stride_ + left, index, std::size_t(std::max<Index>(right - left, 0)));
 }
 
-} // namespace plot
+static_assert(DrawingSurface<PixelSurface>);
 
-static_assert(plot::DrawingSurface<plot::ImageSurface>);
+} // namespace plot

@@ -2,26 +2,24 @@
 
 #include "plot/drawingsurface.h"
 
-#include <QColor>
-#include <QImage>
-#include <QSize>
-
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace plot {
 
-// A drawing surface backed by an 8-bit indexed image: the plot has four
-// colours, and a byte a pixel keeps the surface small and its clear cheap.
-// Logical points map to the pixel that contains them; anything outside the
-// image is clipped.
-class ImageSurface {
+// A drawing surface of 8-bit indexed pixels: the plot has four colours,
+// and a byte a pixel keeps the surface small and its clear cheap. Logical
+// points map to the pixel that contains them; anything outside is clipped.
+// The desktop shows the pixels through a QImage, the browser through a
+// canvas.
+class PixelSurface {
 public:
-    // pixelSize and twipsPerPixel are in device pixels (15 twips per pixel
-    // at 96 dpi and a device pixel ratio of 1). Throws std::bad_alloc when
-    // the pixels do not fit in memory.
-    ImageSurface(QSize pixelSize, double twipsPerPixel, QColor background, qreal devicePixelRatio = 1.0);
+    // width and height in device pixels, twipsPerPixel in twips a device
+    // pixel (15 at 96 dpi and a device pixel ratio of 1). Throws
+    // std::bad_alloc when the pixels do not fit in memory.
+    PixelSurface(int width, int height, double twipsPerPixel, Colour background);
 
     void clearSurface();
     void setPoint(float x, float y, Colour colour)
@@ -37,16 +35,16 @@ public:
     // of 75 twips is 5 pixels at 96 dpi and 10 at twice that.
     void fillRect(float x1, float y1, float x2, float y2, Colour colour);
 
-    // A live view of the pixels: later drawing shows through it and through
-    // any QImage copied from it, so deep-copy() it to keep a picture. The
-    // pixels live as long as the last such QImage.
-    const QImage &image() const { return image_; }
+    int width() const { return int(width_); }
+    int height() const { return int(height_); }
+    // Bytes a row, a multiple of 4 as QImage wants.
+    int stride() const { return int(stride_); }
     double twipsPerPixel() const { return twipsPerPixel_; }
-
-    static QRgb toRgb(Colour colour)
-    {
-        return qRgb(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
-    }
+    // The pixels, a byte each, an index into colours(); shared, so that a
+    // view of them can keep them alive.
+    const std::shared_ptr<std::uint8_t[]> &pixels() const { return buffer_; }
+    // The colours the indices stand for, 0xBBGGRR; the background first.
+    const std::vector<Colour> &colours() const { return colours_; }
 
 private:
     // Sizes are kept in a wider type than the pixels so that a pixel store
@@ -70,29 +68,28 @@ private:
         return pixels >= 0 && pixels < double(size) ? Index(pixels) : -1;
     }
 
-    // The colour's entry in the image's colour table, added on first use.
-    uchar indexOf(Colour colour)
+    // The colour's index, added on first use.
+    std::uint8_t indexOf(Colour colour)
     {
         if (colour == lastColour_) [[likely]]
             return lastIndex_;
         return addColour(colour);
     }
-    uchar addColour(Colour colour);
+    std::uint8_t addColour(Colour colour);
 
     Index width_;
     Index height_;
-    Index stride_; // bytes a row, a multiple of 4 as QImage wants
-    uchar *pixels_; // owned by image_
-    QImage image_;
+    Index stride_;
+    std::shared_ptr<std::uint8_t[]> buffer_;
+    std::uint8_t *pixels_;
     double twipsPerPixel_;
     double pixelsPerTwip_;
     bool edgesAreFloats_;
     double widthTwips_;
     double heightTwips_;
-    // The colours of the image's table, which are costly to read back.
     std::vector<Colour> colours_;
     Colour lastColour_ = ~Colour(0);
-    uchar lastIndex_ = 0;
+    std::uint8_t lastIndex_ = 0;
 };
 
 } // namespace plot

@@ -2,6 +2,7 @@
 
 #include "model/correlation.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -15,9 +16,9 @@ std::int16_t settingOf(int shownValue)
     return std::int16_t(shownValue);
 }
 
-QString decimalText(std::int16_t value)
+std::string decimalText(std::int16_t value)
 {
-    return QString::number(value);
+    return std::to_string(value);
 }
 
 namespace {
@@ -37,7 +38,7 @@ double thousandthsAwayFromZero(double magnitude)
 
 } // namespace
 
-QString zeroLagText(double value, const QString &decimalSeparator)
+std::string zeroLagText(double value, std::string_view decimalSeparator)
 {
     if (!std::isfinite(value))
         throw std::domain_error("readout value is not a finite number");
@@ -46,11 +47,14 @@ QString zeroLagText(double value, const QString &decimalSeparator)
     int decimals = int(std::fmod(thousandths, 1000));
     const double integerPart = (thousandths - decimals) / 1000;
 
-    QString text;
+    std::string text;
     if (value < 0 && thousandths > 0)
-        text += u'-';
-    if (integerPart > 0)
-        text += QString::number(integerPart, 'f', 0);
+        text += '-';
+    if (integerPart > 0) {
+        char digits[32];
+        const auto end = std::to_chars(digits, digits + sizeof digits, integerPart, std::chars_format::fixed, 0).ptr;
+        text.append(digits, end);
+    }
     text += decimalSeparator;
     if (decimals > 0) {
         int digits = 3;
@@ -58,7 +62,9 @@ QString zeroLagText(double value, const QString &decimalSeparator)
             decimals /= 10;
             --digits;
         }
-        text += QStringLiteral("%1").arg(decimals, digits, 10, QChar(u'0'));
+        const std::string written = std::to_string(decimals);
+        text.append(std::size_t(digits) - written.size(), '0');
+        text += written;
     }
     return text;
 }

@@ -1,9 +1,9 @@
-// Texts of the three readouts.
+// Texts of the three readouts, in UTF-8.
 #pragma once
 
-#include <QString>
-
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace plot {
 
@@ -13,12 +13,12 @@ namespace plot {
 std::int16_t settingOf(int shownValue);
 
 // Shortest decimal form: "0", "25", "-40".
-QString decimalText(std::int16_t value);
+std::string decimalText(std::int16_t value);
 
 // Format "#.###": rounded half away from zero to thousandths, no leading
 // zero, the separator always written, trailing zeros dropped
 // (0.3335024 -> ".334", 0.5 -> ".5", 1.000499 -> "1.", 0.0001 -> ".").
 // Throws std::domain_error for an infinity or a NaN.
-QString zeroLagText(double value, const QString &decimalSeparator);
+std::string zeroLagText(double value, std::string_view decimalSeparator);
 
 } // namespace plot

@@ -9,10 +9,11 @@
 
 #include "model/correlation.h"
 
-#include <QString>
-
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace plot {
 
@@ -39,22 +40,27 @@ void drawSimulated(DrawingSurface auto &surface, std::span<const double> simulat
     }
 }
 
+// A correlator's estimates as the plot shows them: corrected when the
+// curve is, each by the inverse of the quantizer's curve.
+std::vector<double> shownEstimates(std::span<const double> estimates, model::Quantization quantization);
+
 // In this order: the frame, the two setting readouts, the curve, the
-// simulated estimates over it, and last the zero-lag readout.
-// show(Readout, QString) gets each readout's text as soon as it is known,
-// so a fault in the trace leaves the readouts written before it; values
-// gets every traced (lag, value). Throws model::ArithmeticFault on a fault.
+// simulated estimates over it (as shown), and last the zero-lag readout.
+// show(Readout, std::string) gets each readout's text, in UTF-8, as soon
+// as it is known, so a fault in the trace leaves the readouts written
+// before it; values gets every traced (lag, value). Throws
+// model::ArithmeticFault on a fault.
 template <typename Show, typename Values = IgnoreValues>
-void tick(DrawingSurface auto &surface, Settings settings, std::span<const double> simulated,
-          const QString &decimalSeparator, Show &&show, Values &&values = {})
+void tick(DrawingSurface auto &surface, Settings settings, model::Quantization quantization,
+          std::span<const double> simulated, std::string_view decimalSeparator, Show &&show, Values &&values = {})
 {
     drawFrame(surface);
     show(Readout::Snr, decimalText(settings.snrDb));
     show(Readout::Delay, decimalText(settings.delayUs));
     const double gain = model::correlationGain(settings.snrDb);
-    traceCurve(surface, settings.delayUs, gain, values);
+    traceCurve(surface, settings.delayUs, gain, quantization, values);
     drawSimulated(surface, simulated);
-    show(Readout::ZeroLag, zeroLagText(model::zeroLagValue(gain), decimalSeparator));
+    show(Readout::ZeroLag, zeroLagText(model::zeroLagValue(gain, quantization), decimalSeparator));
 }
 
 } // namespace plot

@@ -28,10 +28,11 @@ inline float yOf(double value) { return float(kOriginY - kTwipsPerUnit * value);
 } // namespace trace
 
 // Calls visit(lag, value) for every traced lag, 0.0001 to 299.9901
-// microseconds in steps of 0.01, in order. Throws model::ArithmeticFault on
+// microseconds in steps of 0.01, in order, the curve that quantization
+// says. Throws model::ArithmeticFault on
 // a fault, after visiting every lag before it.
 template <typename Visit>
-void traceValues(std::int16_t delayUs, double gain, Visit &&visit)
+void traceValues(std::int16_t delayUs, double gain, model::Quantization quantization, Visit &&visit)
 {
     using namespace trace;
     std::array<double, kRunLength> lags;
@@ -41,7 +42,8 @@ void traceValues(std::int16_t delayUs, double gain, Visit &&visit)
     // run goes on from the last lag of the run before.
     model::LagSteps steps{kFirstLagUs, kLagStepUs, kLastLagUs};
     for (;;) {
-        const model::Run run = model::correlationRun(steps, kRunLength, delayUs, gain, lags.data(), values.data());
+        const model::Run run =
+            model::correlationRun(steps, kRunLength, delayUs, gain, lags.data(), values.data(), quantization);
         if (run.count == 0)
             return;
         if (run.clean) {
@@ -51,7 +53,7 @@ void traceValues(std::int16_t delayUs, double gain, Visit &&visit)
             // Lag by lag, so that the points before the fault are visited
             // and correlationAt raises the fault where it happens.
             for (std::size_t i = 0; i < run.count; ++i)
-                visit(lags[i], model::correlationAt(lags[i], delayUs, gain));
+                visit(lags[i], model::correlationAt(lags[i], delayUs, gain, quantization));
         }
         steps.firstUs = lags[run.count - 1] + kLagStepUs;
     }
@@ -66,9 +68,10 @@ struct IgnoreValues {
 // point every 0.01 microseconds, and hands each traced value to values.
 // Throws model::ArithmeticFault on a fault.
 template <typename Values = IgnoreValues>
-void traceCurve(DrawingSurface auto &surface, std::int16_t delayUs, double gain, Values &&values = {})
+void traceCurve(DrawingSurface auto &surface, std::int16_t delayUs, double gain, model::Quantization quantization,
+                Values &&values = {})
 {
-    traceValues(delayUs, gain, [&surface, &values](double lag, double value) {
+    traceValues(delayUs, gain, quantization, [&surface, &values](double lag, double value) {
         surface.setPoint(trace::xOf(lag), trace::yOf(value), kMagenta);
         values(lag, value);
     });

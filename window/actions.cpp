@@ -370,17 +370,17 @@ QString WindowActions::toolTipAt(QPoint position) const
     const double traced = plot::trace::kFirstLagUs
                           + std::round((lag - plot::trace::kFirstLagUs) / plot::trace::kLagStepUs) * plot::trace::kLagStepUs;
     const QLocale locale = QLocale::system();
-    const QString separator = locale.decimalPoint();
-    const double value =
-        model::correlationAt(traced, shown.settings.delayUs, model::correlationGain(shown.settings.snrDb));
-    QString text = QStringLiteral("τ = %1 µs   C = %2")
-                       .arg(locale.toString(lag, 'f', 1), plot::zeroLagText(value, separator));
+    const std::string separator = locale.decimalPoint().toStdString();
+    const auto readout = [&](double value) { return QString::fromStdString(plot::zeroLagText(value, separator)); };
+    const double value = model::correlationAt(traced, shown.settings.delayUs,
+                                              model::correlationGain(shown.settings.snrDb), shown.quantization);
+    QString text = QStringLiteral("τ = %1 µs   C = %2").arg(locale.toString(lag, 'f', 1), readout(value));
     if (!shown.simulated.empty()) {
         const auto k = std::size_t(std::lround(lag / plot::kSimulatedLagStepUs));
         if (k < shown.simulated.size())
             text += QStringLiteral("   stima a %1 µs = %2")
                         .arg(locale.toString(double(k) * plot::kSimulatedLagStepUs, 'f', 0),
-                             plot::zeroLagText(shown.simulated[k], separator));
+                             readout(shown.simulated[k]));
     }
     return text;
 }

@@ -15,29 +15,32 @@ BackgroundSimulation::~BackgroundSimulation()
     watcher_.waitForFinished();
 }
 
-void BackgroundSimulation::want(plot::Settings settings)
+void BackgroundSimulation::want(plot::Settings settings, model::Levels levels)
 {
     if (failure_)
         std::rethrow_exception(failure_);
     wanted_ = settings;
+    wantedLevels_ = levels;
     if (!watcher_.isRunning())
         start();
-    else if (running_.settings != settings)
+    else if (running_.settings != settings || running_.levels != levels)
         abandon_ = true;
 }
 
-const BackgroundSimulation::Realisation *BackgroundSimulation::latestFor(plot::Settings settings) const
+const BackgroundSimulation::Realisation *BackgroundSimulation::latestFor(plot::Settings settings,
+                                                                         model::Levels levels) const
 {
-    return latest_ && latest_->settings == settings ? &*latest_ : nullptr;
+    return latest_ && latest_->settings == settings && latest_->levels == levels ? &*latest_ : nullptr;
 }
 
 void BackgroundSimulation::start()
 {
     abandon_ = false;
-    running_ = {wanted_, nextSeed_++, {}};
+    running_ = {wanted_, wantedLevels_, nextSeed_++, {}};
     watcher_.setFuture(QtConcurrent::run([this, run = running_] {
-        return correlator_->run(run.settings.snrDb, run.settings.delayUs, run.seed,
-                                [this](std::size_t, std::size_t) { return !abandon_; });
+        return correlator_->run(
+            run.settings.snrDb, run.settings.delayUs, run.seed, [this](std::size_t, std::size_t) { return !abandon_; },
+            run.levels);
     }));
 }
 

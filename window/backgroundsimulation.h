@@ -1,6 +1,7 @@
 #pragma once
 
-#include "plot/tick.h"
+#include "model/quantization.h"
+#include "plot/settings.h"
 
 #include "simulation/correlator.h"
 
@@ -25,18 +26,20 @@ public:
     // Abandons a realisation in progress, which takes at most one block.
     ~BackgroundSimulation() override;
 
-    // Called on every tick: starts a realisation for these settings unless
-    // one runs for them already, and abandons one that runs for others.
-    // Throws what the last realisation failed with (short of memory, say).
-    void want(plot::Settings settings);
+    // Called on every tick: starts a realisation for these settings and
+    // quantizer unless one runs for them already, and abandons one that
+    // runs for others. Throws what the last realisation failed with (short
+    // of memory, say).
+    void want(plot::Settings settings, model::Levels levels);
     struct Realisation {
         plot::Settings settings;
+        model::Levels levels;
         std::uint64_t seed;
         simulation::Estimates estimates;
     };
-    // The latest finished realisation when it was made for these settings;
-    // otherwise none.
-    const Realisation *latestFor(plot::Settings settings) const;
+    // The latest finished realisation when it was made for these settings
+    // and quantizer; otherwise none.
+    const Realisation *latestFor(plot::Settings settings, model::Levels levels) const;
     double seconds() const { return seconds_; }
 
 private:
@@ -49,6 +52,7 @@ private:
     QFutureWatcher<std::optional<simulation::Estimates>> watcher_;
     std::atomic<bool> abandon_ = false;
     plot::Settings wanted_;
+    model::Levels wantedLevels_ = model::Levels::Two;
     Realisation running_{};
     std::optional<Realisation> latest_;
     std::uint64_t nextSeed_;

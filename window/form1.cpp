@@ -138,6 +138,11 @@ void Form1::fitSurfaceToWindow()
                                                     ratio);
 }
 
+void Form1::setQuantization(model::Quantization quantization)
+{
+    quantization_ = quantization;
+}
+
 void Form1::setSimulation(std::optional<double> seconds, std::uint64_t firstSeed)
 {
     delete std::exchange(simulation_, nullptr);
@@ -157,26 +162,31 @@ void Form1::setEstimates(std::span<const double> estimates)
 
 Form1::Shown Form1::shown() const
 {
-    return {traced_.value_or(settings()), simulated_, simulatedSeconds_, simulatedSeed_};
+    return {traced_.value_or(settings()), traced_ ? tracedQuantization_ : quantization_, simulated_, simulatedSeconds_,
+            simulatedSeed_};
 }
 
 void Form1::calcolo()
 {
     fitSurfaceToWindow();
     const plot::Settings now = settings();
-    simulated_ = fixedEstimates_;
+    std::span<const double> estimates = fixedEstimates_;
     if (simulation_) {
-        simulated_.clear();
-        if (const BackgroundSimulation::Realisation *latest = simulation_->latestFor(now)) {
-            simulated_.assign(latest->estimates.begin(), latest->estimates.end());
+        estimates = {};
+        if (const BackgroundSimulation::Realisation *latest = simulation_->latestFor(now, quantization_.levels)) {
+            estimates = latest->estimates;
             simulatedSeconds_ = simulation_->seconds();
             simulatedSeed_ = latest->seed;
         }
-        simulation_->want(now);
+        simulation_->want(now, quantization_.levels);
     }
-    plot::tick(*surface_, now, simulated_, QLocale::system().decimalPoint(),
-               [this](plot::Readout readout, const QString &text) { showReadout(readout, text); });
+    simulated_ = plot::shownEstimates(estimates, quantization_);
+    plot::tick(*surface_, now, quantization_, simulated_, QLocale::system().decimalPoint().toStdString(),
+               [this](plot::Readout readout, const std::string &text) {
+                   showReadout(readout, QString::fromStdString(text));
+               });
     traced_ = now;
+    tracedQuantization_ = quantization_;
     tellScreenReaders();
     update();
 }

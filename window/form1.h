@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/quantization.h"
 #include "plot/settings.h"
 
 #include <QWidget>
@@ -55,6 +56,11 @@ public:
     // One tick: redraws the plot and writes the readouts.
     void calcolo();
 
+    // What the curve shows: a one-bit correlator's output unless told
+    // otherwise. The simulation follows from the next tick on.
+    model::Quantization quantization() const { return quantization_; }
+    void setQuantization(model::Quantization quantization);
+
     // From the next tick on, each tick also asks for a realisation of a
     // one-bit correlator fed with seconds of signal, drawn from seeds
     // firstSeed, firstSeed + 1, ... in the background, and draws the
@@ -63,14 +69,16 @@ public:
     // is not there.
     void setSimulation(std::optional<double> seconds, std::uint64_t firstSeed);
     std::optional<double> simulationSeconds() const;
-    // Instead: every tick draws these estimates.
+    // Instead: every tick draws these estimates (uncorrected).
     void setEstimates(std::span<const double> estimates);
 
     // What the last tick showed: its settings (the bars' before the first
-    // tick) and the estimates it drew, with the seconds and the seed of the
-    // realisation they came from.
+    // tick), its quantization, and the estimates it drew (corrected when the
+    // curve is), with the seconds and the seed of the realisation they came
+    // from.
     struct Shown {
         plot::Settings settings;
+        model::Quantization quantization;
         std::span<const double> simulated;
         double seconds = 0;
         std::uint64_t seed = 0;
@@ -137,7 +145,9 @@ private:
     std::unique_ptr<DestroyedWatch> destroyedWatch_;
     BackgroundSimulation *simulation_ = nullptr;
     std::vector<double> fixedEstimates_;
+    model::Quantization quantization_;
     std::optional<plot::Settings> traced_;
+    model::Quantization tracedQuantization_;
     std::vector<double> simulated_;
     double simulatedSeconds_ = 0;
     std::uint64_t simulatedSeed_ = 0;

@@ -63,7 +63,7 @@ void TestReadout::zeroLagText()
     QFETCH(double, value);
     QFETCH(QString, separator);
     QFETCH(QString, expected);
-    QCOMPARE(plot::zeroLagText(value, separator), expected);
+    QCOMPARE(QString::fromStdString(plot::zeroLagText(value, separator.toStdString())), expected);
 }
 
 void TestReadout::nonFiniteIsRefused_data()
@@ -77,7 +77,7 @@ void TestReadout::nonFiniteIsRefused_data()
 void TestReadout::nonFiniteIsRefused()
 {
     QFETCH(double, value);
-    QVERIFY_THROWS_EXCEPTION(std::domain_error, plot::zeroLagText(value, QStringLiteral(".")));
+    QVERIFY_THROWS_EXCEPTION(std::domain_error, plot::zeroLagText(value, "."));
 }
 
 void TestReadout::decimalText_data()
@@ -96,7 +96,7 @@ void TestReadout::decimalText()
 {
     QFETCH(int, value);
     QFETCH(QString, expected);
-    QCOMPARE(plot::decimalText(std::int16_t(value)), expected);
+    QCOMPARE(QString::fromStdString(plot::decimalText(std::int16_t(value))), expected);
 }
 
 void TestReadout::settingOf_data()

@@ -32,7 +32,7 @@ void TestTrace::pointsAndEnds()
     QFETCH(int, delayUs);
     QFETCH(int, snrDb);
     RecordingSurface surface;
-    plot::traceCurve(surface, std::int16_t(delayUs), model::correlationGain(std::int16_t(snrDb)));
+    plot::traceCurve(surface, std::int16_t(delayUs), model::correlationGain(std::int16_t(snrDb)), {});
 
     // Only points, all magenta, exactly 30,000 of them.
     QCOMPARE(surface.calls.size(), size_t(30000));
@@ -65,7 +65,7 @@ void TestTrace::peakFollowsTheDelay()
     QFETCH(int, delayUs);
     QFETCH(double, peakY);
     RecordingSurface surface;
-    plot::traceCurve(surface, std::int16_t(delayUs), model::correlationGain(0));
+    plot::traceCurve(surface, std::int16_t(delayUs), model::correlationGain(0), {});
     const auto peak = std::min_element(surface.calls.begin(), surface.calls.end(),
                                        [](const RecordedCall &a, const RecordedCall &b) {
                                            return a.y1 < b.y1;
@@ -79,7 +79,7 @@ void TestTrace::faultStopsTheTrace()
 {
     RecordingSurface surface;
     // A gain above 1 drives |rho| past 1 at the first lag.
-    QVERIFY_THROWS_EXCEPTION(model::ArithmeticFault, plot::traceCurve(surface, 0, 2.0));
+    QVERIFY_THROWS_EXCEPTION(model::ArithmeticFault, plot::traceCurve(surface, 0, 2.0, {}));
     QVERIFY(surface.calls.empty());
 }
 
