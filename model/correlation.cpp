@@ -155,19 +155,46 @@ template <Shape shape>
     fault(Kind::InvalidOperation);
 }
 
+// A run of lags a chunk at a time, each step over the whole chunk: the
+// elementary functions then overlap their arguments' work. Every lag goes
+// through the chain's steps in the chain's order, as one lag alone would.
 template <Shape shape>
 Run runOf(const LagSteps &steps, std::size_t room, std::int16_t delayUs, double gain, double *lagsUs,
           double *values, Levels levels)
 {
+    constexpr std::size_t kChunk = 64;
     const double limit = bound(shape);
     double lag = steps.firstUs;
     bool allClean = true;
     std::size_t count = 0;
-    for (; count < room && lag <= steps.lastUs; lag += steps.stepUs, ++count) {
-        lagsUs[count] = lag;
-        const double value = curveOf<shape>(lag, delayUs, gain, levels);
-        values[count] = value;
-        allClean &= clean(value, limit);
+    double x1[kChunk], x2[kChunk], sines[kChunk], cosines[kChunk];
+    while (count < room && lag <= steps.lastUs) {
+        std::size_t n = 0;
+        for (; n < kChunk && count + n < room && lag <= steps.lastUs; lag += steps.stepUs, ++n) {
+            lagsUs[count + n] = lag;
+            const double t = lag - double(delayUs);
+            x1[n] = (t * kEnvelopeRate) / kMicrosecondScale;
+            x2[n] = (t * kCarrierRate) / kMicrosecondScale;
+        }
+        elementary::sin(x1, sines, n);
+        elementary::cos(x2, cosines, n);
+        double *out = values + count;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double envelope = sines[i] / x1[i];
+            const double rho = (envelope * gain) * cosines[i];
+            if constexpr (shape == Shape::Rho)
+                out[i] = rho;
+            else
+                out[i] = rho / sqrt(1 + rho * -rho); // the arctangent's argument
+        }
+        if constexpr (shape != Shape::Rho) {
+            elementary::atan(out, out, n);
+            for (std::size_t i = 0; i < n; ++i)
+                out[i] = shape == Shape::Arcsine ? (2 / kPi) * out[i] : quantizedCorrelationAtAngle(levels, out[i]);
+        }
+        for (std::size_t i = 0; i < n; ++i)
+            allClean &= clean(out[i], limit);
+        count += n;
     }
     return {count, allClean};
 }

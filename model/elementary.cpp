@@ -1,5 +1,6 @@
 #include "model/elementary.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -172,8 +173,7 @@ INLINE bool settles(Double2 v, double relativeError, double &rounded)
 //   sin a = S0 cos d + C0 sin d,   cos a = C0 cos d - S0 sin d.
 // The table's value and the product with d are summed exactly; the rest is
 // below 2^-19 of the result.
-template <bool cosine>
-INLINE Double2 trigNear(Double2 a)
+INLINE Double2 trigNear(Double2 a, bool cosine)
 {
     const int j = int(a.hi * 256 + 0.5);
     const Double2 s0 = tables().sin[j], c0 = tables().cos[j];
@@ -185,7 +185,7 @@ INLINE Double2 trigNear(Double2 a)
     const double cosRest = z * (-0.5 + z * (1.0 / 24 - z * (1.0 / 720)));
     // sin: S0 + C0 d + ...;  cos: C0 - S0 d + ...
     const Double2 first = cosine ? c0 : s0;
-    const Double2 second = cosine ? -s0 : c0; // resolved at compile time
+    const Double2 second = cosine ? -s0 : c0;
     const Double2 linear = twoProduct(second.hi, dh);
     const Double2 sum = twoSum(first.hi, linear.hi);
     const double rest = first.hi * (cosRest - dl * dh) + second.hi * (sinRest + (dl + dl * cosRest)) + second.lo * dh
@@ -193,34 +193,103 @@ INLINE Double2 trigNear(Double2 a)
     return {sum.hi, sum.lo + (linear.lo + rest)};
 }
 
-// x - k pi / 2, |result| <= pi / 4 or a hair more, and k mod 4.
+// sin x or cos x as sin or cos of a reduced argument r, 0 <= r <= pi / 4
+// (or a hair more), negated or not: x = r + k pi / 2 for the nearest k,
+// and in the quadrants k mod 4 = 0 to 3 sin x is sin r, cos r, -sin r,
+// -cos r; cos x is cos r, -sin r, -cos r, sin r.
 struct Reduced {
     Double2 r;
-    unsigned quadrant;
+    bool cosine;
+    bool negate;
 };
 
-INLINE Reduced reduce(double x)
+INLINE Reduced reduce(double x, bool cosineOfX)
 {
     // Rounded to the nearest integer by adding and taking away 1.5 * 2^52.
     const double k = (x * kTwoOverPi + 0x1.8p52) - 0x1.8p52;
     const double t = x - k * kHalfPi1; // exact: x lies near k pi / 2
     const Double2 r = twoSum(t, -(k * kHalfPi2));
-    return {twoSum(r.hi, r.lo - k * kHalfPi3), unsigned(std::int64_t(k) & 3)};
+    Reduced reduced{twoSum(r.hi, r.lo - k * kHalfPi3), false, false};
+    const unsigned quadrant = unsigned(std::int64_t(k) & 3);
+    reduced.cosine = cosineOfX != bool(quadrant & 1);
+    reduced.negate = cosineOfX ? quadrant == 1 || quadrant == 2 : quadrant >= 2;
+    if (reduced.r.hi < 0) {
+        reduced.r = -reduced.r;
+        reduced.negate = reduced.negate != !reduced.cosine; // sin is odd, cos even
+    }
+    return reduced;
 }
 
-// sin r (or cos r), negated when asked.
-double trig(Double2 r, bool cosine, bool negate)
+// Whether x takes the quick sums: neither so small that sin x is x and
+// cos x is 1, nor beyond the reduction's reach, nor NaN.
+INLINE bool reducible(double x)
 {
-    if (r.hi < 0) {
-        r = -r;
-        negate = negate != !cosine; // sin is odd, cos even
-    }
+    const double a = std::fabs(x);
+    return a >= kTiny && a <= kReductionLimit;
+}
+
+// The arguments the quick sums cannot take: tiny, huge, not finite.
+double trigOther(double x, bool cosineOfX)
+{
+    if (std::fabs(x) < kTiny)
+        return cosineOfX ? 1 : x;
+    if (std::isfinite(x))
+        return cosineOfX ? std::cos(x) : std::sin(x);
+    return x - x;
+}
+
+double trigSeries(const Reduced &reduced)
+{
+    const Double2 exact = reduced.cosine ? cosSeries(reduced.r) : sinSeries(reduced.r);
+    const double rounded = exact.hi + exact.lo;
+    return reduced.negate ? -rounded : rounded;
+}
+
+double trig(double x, bool cosineOfX)
+{
+    if (!reducible(x))
+        return trigOther(x, cosineOfX);
+    const Reduced reduced = reduce(x, cosineOfX);
     double rounded;
-    if (!settles(cosine ? trigNear<true>(r) : trigNear<false>(r), kTrigError, rounded)) {
-        const Double2 exact = cosine ? cosSeries(r) : sinSeries(r);
-        rounded = exact.hi + exact.lo;
+    if (!settles(trigNear(reduced.r, reduced.cosine), kTrigError, rounded))
+        return trigSeries(reduced);
+    return reduced.negate ? -rounded : rounded;
+}
+
+// The same for n arguments, a stage at a time over chunks of them: the
+// stages of different arguments do not wait for one another, and the
+// processor overlaps them, some twice as fast as one argument at a time.
+constexpr std::size_t kChunk = 64;
+
+void trig(const double *x, double *y, std::size_t n, bool cosineOfX)
+{
+    for (std::size_t begin = 0; begin < n; begin += kChunk) {
+        const std::size_t count = std::min(kChunk, n - begin);
+        double in[kChunk]; // y may be x
+        std::copy(x + begin, x + begin + count, in);
+        double *out = y + begin;
+        Reduced reduced[kChunk];
+        bool quick[kChunk];
+        for (std::size_t i = 0; i < count; ++i) {
+            quick[i] = reducible(in[i]);
+            if (quick[i])
+                reduced[i] = reduce(in[i], cosineOfX);
+        }
+        bool settled[kChunk];
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!quick[i])
+                continue;
+            double rounded;
+            settled[i] = settles(trigNear(reduced[i].r, reduced[i].cosine), kTrigError, rounded);
+            out[i] = reduced[i].negate ? -rounded : rounded;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!quick[i])
+                out[i] = trigOther(in[i], cosineOfX);
+            else if (!settled[i])
+                out[i] = trigSeries(reduced[i]);
+        }
     }
-    return negate ? -rounded : rounded;
 }
 
 // atan z for z from 0 to 1, from the table point x0 = j / 64 nearest to z:
@@ -243,63 +312,117 @@ INLINE Double2 atanNear(Double2 z)
     return {s.hi, s.lo + (a0.lo + (ul - ul * w + rest))};
 }
 
+// atan a, a >= 0, as a double-double: for a above 1 as pi / 2 - atan(1 / a).
+struct AtanArgument {
+    Double2 z;
+    bool reflect;
+};
+
+INLINE AtanArgument atanArgument(double a)
+{
+    if (a <= 1)
+        return {{a, 0}, false};
+    const double zh = 1 / a;
+    const Double2 back = twoProduct(zh, a);
+    return {{zh, ((1 - back.hi) - back.lo) / a}, true};
+}
+
+INLINE Double2 fromHalfPi(Double2 k)
+{
+    const Double2 s = twoSum(kHalfPi.hi, -k.hi);
+    return {s.hi, s.lo + (kHalfPi.lo - k.lo)};
+}
+
+// Whether x takes the quick sums: not NaN, not so small that atan x is x,
+// not so large that it is pi / 2.
+INLINE bool atanQuick(double x)
+{
+    const double a = std::fabs(x);
+    return a >= kTiny && a < 0x1p60;
+}
+
+double atanOther(double x)
+{
+    if (std::isnan(x))
+        return x + x;
+    if (std::fabs(x) < kTiny)
+        return x;
+    return x < 0 ? -kHalfPi.hi : kHalfPi.hi; // pi / 2 - 1 / |x| rounds to it
+}
+
+double atanSeries(double x, const AtanArgument &argument)
+{
+    const Double2 exact = argument.reflect ? fromHalfPi(atanSeries(argument.z)) : atanSeries(argument.z);
+    const double rounded = exact.hi + exact.lo;
+    return x < 0 ? -rounded : rounded;
+}
+
 #undef INLINE
 
 } // namespace
 
 double sin(double x)
 {
-    if (std::fabs(x) < kTiny)
-        return x;
-    if (!(std::fabs(x) <= kReductionLimit))
-        return std::isfinite(x) ? std::sin(x) : x - x;
-    const Reduced reduced = reduce(x);
-    // sin x is sin r, cos r, -sin r, -cos r in the quadrants 0 to 3.
-    return trig(reduced.r, reduced.quadrant & 1, reduced.quadrant >= 2);
+    return trig(x, false);
 }
 
 double cos(double x)
 {
-    if (std::fabs(x) < kTiny)
-        return 1;
-    if (!(std::fabs(x) <= kReductionLimit))
-        return std::isfinite(x) ? std::cos(x) : x - x;
-    const Reduced reduced = reduce(x);
-    // cos x is cos r, -sin r, -cos r, sin r in the quadrants 0 to 3.
-    return trig(reduced.r, !(reduced.quadrant & 1), reduced.quadrant == 1 || reduced.quadrant == 2);
+    return trig(x, true);
 }
 
 double atan(double x)
 {
-    if (std::isnan(x))
-        return x + x;
-    const double a = std::fabs(x);
-    if (a < kTiny)
-        return x;
+    if (!atanQuick(x))
+        return atanOther(x);
+    const AtanArgument argument = atanArgument(std::fabs(x));
+    const Double2 near = atanNear(argument.z);
     double rounded;
-    if (a <= 1) {
-        const Double2 z{a, 0};
-        if (!settles(atanNear(z), kAtanError, rounded)) {
-            const Double2 exact = atanSeries(z);
-            rounded = exact.hi + exact.lo;
-        }
-    } else if (a < 0x1p60) {
-        // atan a = pi / 2 - atan(1 / a), 1 / a as a double-double.
-        const double zh = 1 / a;
-        const Double2 back = twoProduct(zh, a);
-        const Double2 z{zh, ((1 - back.hi) - back.lo) / a};
-        const auto fromHalfPi = [](Double2 k) {
-            const Double2 s = twoSum(kHalfPi.hi, -k.hi);
-            return Double2{s.hi, s.lo + (kHalfPi.lo - k.lo)};
-        };
-        if (!settles(fromHalfPi(atanNear(z)), kAtanError, rounded)) {
-            const Double2 exact = fromHalfPi(atanSeries(z));
-            rounded = exact.hi + exact.lo;
-        }
-    } else {
-        rounded = kHalfPi.hi; // pi / 2 - 1 / a rounds to it
-    }
+    if (!settles(argument.reflect ? fromHalfPi(near) : near, kAtanError, rounded))
+        return atanSeries(x, argument);
     return x < 0 ? -rounded : rounded;
+}
+
+void sin(const double *x, double *y, std::size_t n)
+{
+    trig(x, y, n, false);
+}
+
+void cos(const double *x, double *y, std::size_t n)
+{
+    trig(x, y, n, true);
+}
+
+void atan(const double *x, double *y, std::size_t n)
+{
+    for (std::size_t begin = 0; begin < n; begin += kChunk) {
+        const std::size_t count = std::min(kChunk, n - begin);
+        double in[kChunk]; // y may be x
+        std::copy(x + begin, x + begin + count, in);
+        double *out = y + begin;
+        AtanArgument arguments[kChunk];
+        bool quick[kChunk];
+        for (std::size_t i = 0; i < count; ++i) {
+            quick[i] = atanQuick(in[i]);
+            if (quick[i])
+                arguments[i] = atanArgument(std::fabs(in[i]));
+        }
+        bool settled[kChunk];
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!quick[i])
+                continue;
+            const Double2 near = atanNear(arguments[i].z);
+            double rounded;
+            settled[i] = settles(arguments[i].reflect ? fromHalfPi(near) : near, kAtanError, rounded);
+            out[i] = in[i] < 0 ? -rounded : rounded;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!quick[i])
+                out[i] = atanOther(in[i]);
+            else if (!settled[i])
+                out[i] = atanSeries(in[i], arguments[i]);
+        }
+    }
 }
 
 } // namespace model::elementary
