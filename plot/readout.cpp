@@ -51,8 +51,10 @@ std::string zeroLagText(double value, std::string_view decimalSeparator)
     if (value < 0 && thousandths > 0)
         text += '-';
     if (integerPart > 0) {
-        char digits[32];
-        const auto end = std::to_chars(digits, digits + sizeof digits, integerPart, std::chars_format::fixed, 0).ptr;
+        // A whole number: its shortest fixed form has all its digits, up
+        // to 309 of them.
+        char digits[320];
+        const auto end = std::to_chars(digits, digits + sizeof digits, integerPart, std::chars_format::fixed).ptr;
         text.append(digits, end);
     }
     text += decimalSeparator;

@@ -240,84 +240,129 @@ Estimates Correlator::run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_
     return *run(snrDb, delayUs, seed, {}, levels);
 }
 
-std::optional<Estimates> Correlator::run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed,
-                                         const Progress &progress, model::Levels levels)
+namespace {
+
+// The power ratio S of the setting: the signal's amplitude against noises
+// of unit power, so that the inputs' correlation is the model's gain
+// S / (1 + S).
+double amplitudeOf(std::int16_t snrDb)
 {
-    // The power ratio S of the setting: the signal's amplitude against
-    // noises of unit power, so that the inputs' correlation is the
-    // model's gain S / (1 + S).
-    const double amplitude = std::pow(10.0, snrDb / 20.0);
-    const double delaySamples = delayUs * 1e-6 * kSampleRate;
-    // Block 0 draws from the seed itself: one block is what it always was.
-    const auto blockSeed = [seed](std::size_t index) { return seed + index * 0x9e3779b97f4a7c15; };
-    std::atomic<std::size_t> next = 0, done = 0;
-    std::atomic<bool> abandoned = false;
-    // Each engine takes the next block until none is left: visit(engine, index).
-    const auto eachBlock = [&](auto &&visit) {
-        const auto work = [&](std::size_t engine) {
-            for (std::size_t index; !abandoned && (index = next++) < blocks_.count;) {
-                visit(engine, index);
-                ++done;
-                // Told on this thread only, which is the caller's.
-                if (engine == 0 && progress && !progress(done, blocks_.count))
-                    abandoned = true;
-            }
-        };
-        inParallel(unsigned(engines_.size()), engines_.size(), [&](std::size_t begin, std::size_t end) {
-            for (std::size_t engine = begin; engine < end; ++engine)
-                work(engine);
-        });
-        return !abandoned;
-    };
-    // Counts are whole numbers: their sum does not depend on which core
-    // added which block, nor in what order. Sums of products are added in
-    // the blocks' order.
-    switch (levels) {
+    return std::pow(10.0, snrDb / 20.0);
+}
+
+double delaySamplesOf(std::int16_t delayUs)
+{
+    return delayUs * 1e-6 * kSampleRate;
+}
+
+// Block 0 draws from the seed itself: one block is what it always was.
+std::uint64_t blockSeed(std::uint64_t seed, std::size_t index)
+{
+    return seed + index * 0x9e3779b97f4a7c15;
+}
+
+} // namespace
+
+void Tally::count(Block &block, double amplitude, double delaySamples, std::uint64_t seed)
+{
+    switch (levels_) {
     case model::Levels::Two: {
-        std::vector<Counts> sums(engines_.size(), Counts{});
-        if (!eachBlock([&](std::size_t engine, std::size_t index) {
-                const Counts counts = engines_[engine]->differing(amplitude, delaySamples, blockSeed(index));
-                for (std::size_t k = 0; k < kLags; ++k)
-                    sums[engine][k] += counts[k];
-            }))
-            return std::nullopt;
-        Estimates estimates{};
-        for (std::size_t k = 0; k < kLags; ++k) {
-            std::uint64_t differing = 0;
-            for (const Counts &sum : sums)
-                differing += sum[k];
-            estimates[k] = 1.0 - 2.0 * double(differing) / double(samples());
-        }
-        return estimates;
+        const Counts counts = block.differing(amplitude, delaySamples, seed);
+        for (std::size_t k = 0; k < kLags; ++k)
+            differing_[k] += counts[k];
+        return;
     }
     case model::Levels::Three:
-    case model::Levels::Four: {
-        std::vector<LevelCounts> sums(engines_.size());
-        if (!eachBlock([&](std::size_t engine, std::size_t index) {
-                sums[engine] += engines_[engine]->levelCounts(levels, amplitude, delaySamples, blockSeed(index));
-            }))
-            return std::nullopt;
-        LevelCounts total;
-        for (const LevelCounts &sum : sums)
-            total += sum;
-        return estimatesOf(levels, total, samples());
-    }
+    case model::Levels::Four:
+        levelCounts_ += block.levelCounts(levels_, amplitude, delaySamples, seed);
+        return;
     case model::Levels::Analog:
         break;
     }
-    std::vector<ProductSums> perBlock(blocks_.count);
-    if (!eachBlock([&](std::size_t engine, std::size_t index) {
-            perBlock[index] = engines_[engine]->productSums(amplitude, delaySamples, blockSeed(index));
-        }))
-        return std::nullopt;
-    ProductSums total;
-    for (const ProductSums &block : perBlock) {
-        for (std::size_t k = 0; k < kLags; ++k)
-            total.products[k] += block.products[k];
-        total.squares1 += block.squares1;
-        total.squares2 += block.squares2;
+    const ProductSums sums = block.productSums(amplitude, delaySamples, seed);
+    for (std::size_t k = 0; k < kLags; ++k)
+        sums_.products[k] += sums.products[k];
+    sums_.squares1 += sums.squares1;
+    sums_.squares2 += sums.squares2;
+}
+
+Tally &Tally::operator+=(const Tally &other)
+{
+    for (std::size_t k = 0; k < kLags; ++k) {
+        differing_[k] += other.differing_[k];
+        sums_.products[k] += other.sums_.products[k];
     }
-    return estimatesOf(total);
+    levelCounts_ += other.levelCounts_;
+    sums_.squares1 += other.sums_.squares1;
+    sums_.squares2 += other.sums_.squares2;
+    return *this;
+}
+
+Estimates Tally::estimates(std::uint64_t samples) const
+{
+    switch (levels_) {
+    case model::Levels::Two: {
+        Estimates estimates{};
+        for (std::size_t k = 0; k < kLags; ++k)
+            estimates[k] = 1.0 - 2.0 * double(differing_[k]) / double(samples);
+        return estimates;
+    }
+    case model::Levels::Three:
+    case model::Levels::Four:
+        return estimatesOf(levels_, levelCounts_, samples);
+    case model::Levels::Analog:
+        break;
+    }
+    return estimatesOf(sums_);
+}
+
+std::optional<Estimates> Correlator::run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed,
+                                         const Progress &progress, model::Levels levels)
+{
+    const double amplitude = amplitudeOf(snrDb);
+    const double delaySamples = delaySamplesOf(delayUs);
+    // Counts are whole numbers: their sum does not depend on which core
+    // added which block, nor in what order; each core keeps its own. Sums
+    // of products are kept a block each and added in the blocks' order.
+    const bool inOrder = levels == model::Levels::Analog;
+    std::vector<Tally> tallies(inOrder ? blocks_.count : engines_.size(), Tally(levels));
+    std::atomic<std::size_t> next = 0, done = 0;
+    std::atomic<bool> abandoned = false;
+    const auto work = [&](std::size_t engine) {
+        for (std::size_t index; !abandoned && (index = next++) < blocks_.count;) {
+            tallies[inOrder ? index : engine].count(*engines_[engine], amplitude, delaySamples, blockSeed(seed, index));
+            ++done;
+            // Told on this thread only, which is the caller's.
+            if (engine == 0 && progress && !progress(done, blocks_.count))
+                abandoned = true;
+        }
+    };
+    inParallel(unsigned(engines_.size()), engines_.size(), [&](std::size_t begin, std::size_t end) {
+        for (std::size_t engine = begin; engine < end; ++engine)
+            work(engine);
+    });
+    if (abandoned)
+        return std::nullopt;
+    Tally total(levels);
+    for (const Tally &tally : tallies)
+        total += tally;
+    return total.estimates(samples());
+}
+
+Correlator::Stepping::Stepping(Correlator &correlator, std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed,
+                               model::Levels levels)
+    : correlator_(correlator), amplitude_(amplitudeOf(snrDb)), delaySamples_(delaySamplesOf(delayUs)), seed_(seed),
+      tally_(levels)
+{
+}
+
+bool Correlator::Stepping::step()
+{
+    if (next_ == blocks())
+        return false;
+    tally_.count(*correlator_.engines_.front(), amplitude_, delaySamples_, blockSeed(seed_, next_));
+    ++next_;
+    return true;
 }
 
 void Block::transform()
@@ -332,7 +377,8 @@ void Block::transform()
 void Block::synthesize(double amplitude, double delaySamples, std::uint64_t seed)
 {
     const std::size_t n = samples_;
-    const auto [lowest, highest] = bandOf(n);
+    const std::pair<std::size_t, std::size_t> band = bandOf(n);
+    const std::size_t lowest = band.first, highest = band.second;
     inParallel(parts_, n, [this](std::size_t begin, std::size_t end) {
         std::fill(spectrum_.begin() + std::ptrdiff_t(begin), spectrum_.begin() + std::ptrdiff_t(end), Complex{0, 0});
     });

@@ -149,6 +149,24 @@ private:
     std::vector<std::uint64_t> secondMagnitudeTurned_;
 };
 
+// What the blocks of one realisation have counted, for a quantizer: counts
+// add up in any order, sums of products in the blocks' order.
+class Tally {
+public:
+    explicit Tally(model::Levels levels) : levels_(levels) {}
+    // One block's realisation, counted.
+    void count(Block &block, double amplitude, double delaySamples, std::uint64_t seed);
+    Tally &operator+=(const Tally &other);
+    // The estimates, normalised over samples positions.
+    Estimates estimates(std::uint64_t samples) const;
+
+private:
+    model::Levels levels_;
+    Counts differing_{};
+    LevelCounts levelCounts_;
+    ProductSums sums_;
+};
+
 class Correlator {
 public:
     // Told after blocks how many of how many are done; returning false
@@ -174,6 +192,28 @@ public:
     // The same, or nothing when progress abandoned it.
     std::optional<Estimates> run(std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed,
                                  const Progress &progress, model::Levels levels = model::Levels::Two);
+
+    // One realisation a block at a time, on one core, for a caller that
+    // must get back to its own events in between (the browser's worker,
+    // which a message reaches only then): the same estimates as run().
+    class Stepping {
+    public:
+        Stepping(Correlator &correlator, std::int16_t snrDb, std::int16_t delayUs, std::uint64_t seed,
+                 model::Levels levels);
+        // Counts the next block; false once all are counted.
+        bool step();
+        std::size_t done() const { return next_; }
+        std::size_t blocks() const { return correlator_.blocks_.count; }
+        Estimates estimates() const { return tally_.estimates(correlator_.samples()); }
+
+    private:
+        Correlator &correlator_;
+        double amplitude_;
+        double delaySamples_;
+        std::uint64_t seed_;
+        Tally tally_;
+        std::size_t next_ = 0;
+    };
 
 private:
     Blocks blocks_;
