@@ -30,6 +30,14 @@ TEST_PACKAGES=(
     librsvg2-bin poppler-utils
 )
 
+# What building the page takes: Debian's clang 14 and its WebAssembly
+# runtime, C and C++ libraries (12.5 MB; clang-14 and lld-14 come with
+# build-essential's neighbours on most machines), and dpkg-dev to unpack
+# kissfft's source.
+WEB_PACKAGES=(
+    cmake clang-14 lld-14 libc++-14-dev-wasm32 libclang-rt-14-dev-wasm32 wasi-libc dpkg-dev
+)
+
 die() {
     echo "$(basename "$0"): $*" >&2
     exit 1
@@ -85,6 +93,42 @@ start_xvfb() {
     exec 3<&-
     export DISPLAY=":$display"
     unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+}
+
+# fetch_kissfft_source: Debian's source of the kissfft the desktop links,
+# unpacked under build/web/kissfft, for the page's build, which compiles it;
+# sets KISSFFT_SOURCE_DIR. The machine's own Debian mirrors give it, through
+# an apt configuration of the build's own (deb-src lines beside the
+# system's deb lines): nothing of the system's is changed.
+fetch_kissfft_source() {
+    local version dir apt
+    version=$(dpkg-query -W -f='${Version}' libkissfft-dev 2>/dev/null) || true
+    [ -n "$version" ] || version=$(apt-cache policy libkissfft-dev | sed -n 's/^ *Candidate: //p')
+    [ -n "$version" ] && [ "$version" != "(none)" ] || die "no version of kissfft known to apt"
+    dir="$ROOT/build/web/kissfft"
+    KISSFFT_SOURCE_DIR="$dir/src"
+    if [ -f "$dir/version" ] && [ "$(cat "$dir/version")" = "$version" ] && [ -f "$KISSFFT_SOURCE_DIR/kiss_fft.c" ]; then
+        return 0
+    fi
+    rm -rf "$dir"
+    apt="$dir/apt"
+    mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/parts"
+    local f
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$f" ] && sed -n 's/^deb \(.*\)$/deb-src \1/p' "$f"
+    done >"$apt/sources.list"
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$f" ] && sed 's/^Types:.*$/Types: deb-src/' "$f" >"$apt/parts/$(basename "$f")"
+    done
+    local options=(-q -o Dir::Etc::SourceList="$apt/sources.list" -o Dir::Etc::SourceParts="$apt/parts"
+                   -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache" -o Debug::NoLocking=1)
+    echo "Fetching Debian's source of kissfft $version"
+    apt-get "${options[@]}" update >"$dir/apt.log" 2>&1 || die "apt-get update for kissfft's source failed (see $dir/apt.log)"
+    (cd "$dir" && apt-get "${options[@]}" source --download-only "kissfft=$version") >>"$dir/apt.log" 2>&1 \
+        || die "could not download kissfft's source (see $dir/apt.log)"
+    (cd "$dir" && dpkg-source -q -x kissfft_*.dsc src) >>"$dir/apt.log" 2>&1 \
+        || die "could not unpack kissfft's source (see $dir/apt.log)"
+    echo "$version" >"$dir/version"
 }
 
 # configure_and_build BUILD_DIR [cmake options...]

@@ -1,0 +1,16 @@
+# Puts the page together: page.html with its style, script, worker, guide
+# and the WebAssembly module (as base64) in place of its markers.
+#   cmake -DSOURCE=web -DWASM=core.wasm -DOUTPUT=page.html -DVERSION=x -P inline.cmake
+execute_process(COMMAND base64 -w 0 ${WASM} OUTPUT_VARIABLE wasm RESULT_VARIABLE failed)
+if(failed)
+    message(FATAL_ERROR "base64 could not read ${WASM}")
+endif()
+file(READ ${SOURCE}/page.html page)
+foreach(part page.css page.js worker.js guide.html)
+    file(READ ${SOURCE}/${part} text)
+    string(REPLACE "@${part}@" "${text}" page "${page}")
+endforeach()
+string(REPLACE "@core.wasm@" "${wasm}" page "${page}")
+string(REPLACE "@VERSION@" "${VERSION}" page "${page}")
+file(WRITE ${OUTPUT}.new "${page}")
+file(RENAME ${OUTPUT}.new ${OUTPUT})
