@@ -107,6 +107,18 @@ std::optional<double> secondsOf(const QString &text)
     return value;
 }
 
+// The quantizers by the names --levels takes.
+constexpr std::pair<const char *, model::Levels> kLevels[] = {
+    {"2", model::Levels::Two}, {"3", model::Levels::Three}, {"4", model::Levels::Four}, {"analog", model::Levels::Analog}};
+
+std::optional<model::Levels> levelsOf(const QString &text)
+{
+    for (const auto &[name, levels] : kLevels)
+        if (text == QLatin1String(name))
+            return levels;
+    return std::nullopt;
+}
+
 std::optional<std::int16_t> settingValue(const QString &text, const Setting &setting)
 {
     const std::optional<std::int64_t> value = integerOf(text);
@@ -206,6 +218,7 @@ int CommandLine::answer() const
         return 2;
     case Action::Window:
     case Action::Export:
+    case Action::Efficiency:
         break;
     }
     return EXIT_FAILURE;
@@ -222,12 +235,16 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption simulate(QStringLiteral("simulate"), QString(), QStringLiteral("SECONDS"));
     const QCommandLineOption seed(QStringLiteral("seed"), QString(), QStringLiteral("N"));
-    parser.addOptions({help, version, snr, delay, output, simulate, seed});
+    const QCommandLineOption levels(QStringLiteral("levels"), QString(), QStringLiteral("N"));
+    const QCommandLineOption vanVleck(QStringLiteral("van-vleck"));
+    const QCommandLineOption efficiency(QStringLiteral("efficiency"));
+    parser.addOptions({help, version, snr, delay, output, simulate, seed, levels, vanVleck, efficiency});
 
     if (!parser.parse(QStringList{QStringLiteral("correlator")} + arguments))
         return refuse(parseError(parser, arguments));
     // In "--snr --output x.png" the parser takes "--output" for the value.
-    const QList<const QCommandLineOption *> all{&help, &version, &snr, &delay, &output, &simulate, &seed};
+    const QList<const QCommandLineOption *> all{&help,   &version, &snr,     &delay,     &output,
+                                                &simulate, &seed, &levels, &vanVleck, &efficiency};
     for (const QCommandLineOption *option : all)
         for (const QString &value : parser.values(*option)) {
             QString name = value.section(u'=', 0, 0);
@@ -251,9 +268,26 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         command.action = Action::Version;
         return command;
     }
-    for (const QCommandLineOption *option : {&snr, &delay, &output, &simulate, &seed})
+    for (const QCommandLineOption *option : {&snr, &delay, &output, &simulate, &seed, &levels})
         if (parser.values(*option).size() > 1)
             return refuse(QStringLiteral("'%1' è dato più volte").arg(asTyped(arguments, option->names().constFirst())));
+
+    // The efficiencies are a table of their own: nothing to set.
+    if (parser.isSet(efficiency)) {
+        for (const QCommandLineOption *option : all)
+            if (option != &efficiency && parser.isSet(*option))
+                return refuse(QStringLiteral("--efficiency non vuole altre opzioni, come '%1'")
+                                  .arg(asTyped(arguments, option->names().constFirst())));
+        command.action = Action::Efficiency;
+        return command;
+    }
+    if (parser.isSet(levels)) {
+        const std::optional<model::Levels> chosen = levelsOf(parser.value(levels));
+        if (!chosen)
+            return refuse(QStringLiteral("--levels vuole 2, 3, 4 o analog, non '%1'").arg(shown(parser.value(levels))));
+        command.quantization.levels = *chosen;
+    }
+    command.quantization.vanVleck = parser.isSet(vanVleck);
 
     if (parser.isSet(seed) && !parser.isSet(simulate))
         return refuse(QStringLiteral("--seed vale solo con --simulate SECONDI"));
@@ -316,8 +350,10 @@ QString CommandLine::versionText()
 QString CommandLine::helpText()
 {
     return QStringLiteral(
-        "Uso: correlator [--simulate SECONDI [--seed N]]\n"
-        "     correlator [--snr DB] [--delay US] [--simulate SECONDI [--seed N]] --output FILE\n"
+        "Uso: correlator [--levels N] [--van-vleck] [--simulate SECONDI [--seed N]]\n"
+        "     correlator [--snr DB] [--delay US] [--levels N] [--van-vleck]\n"
+        "                [--simulate SECONDI [--seed N]] --output FILE\n"
+        "     correlator --efficiency\n"
         "\n"
         "Mostra l'uscita di un correlatore a clipping alimentato con due copie\n"
         "rumorose di uno stesso segnale a banda limitata, al variare del ritardo\n"
@@ -348,6 +384,16 @@ QString CommandLine::helpText()
         "                    18446744073709551615; le seguenti usano N+1, N+2...\n"
         "                    Senza, la finestra ne prende uno a caso e i file 1.\n"
         "                    Solo con --simulate\n"
+        "      --levels N    il correlatore: 2 livelli (1 bit, il segno; il\n"
+        "                    predefinito), 3 livelli (-1, 0, +1, soglie a\n"
+        "                    +-0,612 sigma), 4 livelli (2 bit: +-1, +-3, soglie a\n"
+        "                    0 e +-0,996 sigma) o analog (nessuna quantizzazione)\n"
+        "      --van-vleck   la correzione di Van Vleck: la curva e le stime\n"
+        "                    riportate alla correlazione degli ingressi\n"
+        "      --efficiency  misura con la simulazione l'efficienza di ogni\n"
+        "                    quantizzazione e la scrive in CSV su standard\n"
+        "                    output (levels,threshold_sigma,outer_level,\n"
+        "                    eta_theory,eta_white,eta_signal)\n"
         "\n"
         "Un numero intero è un segno facoltativo (+, - o −) seguito da sole\n"
         "cifre decimali; gli zeri iniziali non contano.\n"
@@ -361,6 +407,8 @@ QString CommandLine::helpText()
         "      per una relazione in LaTeX: \\includegraphics[width=\\linewidth]{curva.pdf}\n"
         "  correlator --simulate 2.6\n"
         "  correlator --snr 10 --delay 150 --simulate 42 --seed 7 --output stime.csv\n"
+        "  correlator --levels 4 --van-vleck --simulate 2.6\n"
+        "  correlator --efficiency\n"
         "  correlator --snr -20 --output curva.csv\n"
         "\n"
         "Stato di uscita: 0 riuscito, 1 errore (file non scrivibile, display\n"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/quantization.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,7 +11,7 @@
 // What the program was asked to do on its command line. With no arguments
 // it opens the window; Qt's own options are not taken.
 struct CommandLine {
-    enum class Action { Window, Help, Version, Export, Refuse };
+    enum class Action { Window, Help, Version, Export, Efficiency, Refuse };
     enum class Format { Png, Svg, Pdf, Csv };
 
     Action action = Action::Window;
@@ -22,6 +24,9 @@ struct CommandLine {
     // the first realisation's seed (the window draws one when none is given).
     std::optional<double> simulateSeconds;
     std::optional<std::uint64_t> seed;
+    // --levels and --van-vleck: what the curve and the squares show, for
+    // the window and for an export.
+    model::Quantization quantization;
     // Refuse: one line saying why, without the program's name.
     QString refusal;
 

@@ -6,6 +6,7 @@
 #include "plot/values.h"
 #include "plot/vectorsurface.h"
 #include "simulation/correlator.h"
+#include "simulation/efficiency.h"
 #include "window/form1.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QRegularExpression>
 #include <QSvgGenerator>
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -43,34 +45,55 @@ std::uint64_t exportSeed(const CommandLine &command)
     return command.seed ? *command.seed : 1;
 }
 
-// A simulation that lasts longer than about a second says how far it has
+// A computation that lasts longer than about a second says how far it has
 // got, on one line of the terminal that it erases at the end; to a pipe or
 // a file it says nothing, so that scripts and logs stay clean.
+class TerminalProgress {
+public:
+    explicit TerminalProgress(const char *what) : what_(what), terminal_(isatty(STDERR_FILENO))
+    {
+        // Tests shorten the wait.
+        bool set = false;
+        afterMs_ = qEnvironmentVariableIntValue("CORRELATOR_PROGRESS_AFTER_MS", &set);
+        if (!set)
+            afterMs_ = 1000;
+        clock_.start();
+    }
+    ~TerminalProgress()
+    {
+        if (shown_ >= 0)
+            std::fprintf(stderr, "\r%*s\r", int(std::strlen("correlator: ") + std::strlen(what_) + 6), "");
+    }
+    TerminalProgress(const TerminalProgress &) = delete;
+    TerminalProgress &operator=(const TerminalProgress &) = delete;
+
+    simulation::Correlator::Progress callback()
+    {
+        return [this](std::size_t done, std::size_t of) {
+            const int percent = int(100 * done / of);
+            if (terminal_ && percent != shown_ && clock_.elapsed() >= afterMs_) {
+                std::fprintf(stderr, "\rcorrelator: %s %3d %%", what_, percent);
+                std::fflush(stderr);
+                shown_ = percent;
+            }
+            return true;
+        };
+    }
+
+private:
+    const char *what_;
+    bool terminal_;
+    int afterMs_ = 1000;
+    QElapsedTimer clock_;
+    int shown_ = -1;
+};
+
 simulation::Estimates simulate(const CommandLine &command)
 {
     simulation::Correlator correlator(*command.simulateSeconds);
-    const bool terminal = isatty(STDERR_FILENO);
-    // Tests shorten the wait.
-    bool set = false;
-    int afterMs = qEnvironmentVariableIntValue("CORRELATOR_PROGRESS_AFTER_MS", &set);
-    if (!set)
-        afterMs = 1000;
-    QElapsedTimer clock;
-    clock.start();
-    int shown = -1;
-    const simulation::Correlator::Progress progress = [&](std::size_t done, std::size_t of) {
-        const int percent = int(100 * done / of);
-        if (terminal && percent != shown && clock.elapsed() >= afterMs) {
-            std::fprintf(stderr, "\rcorrelator: simulazione %3d %%", percent);
-            std::fflush(stderr);
-            shown = percent;
-        }
-        return true;
-    };
-    const simulation::Estimates estimates = *correlator.run(command.snrDb, command.delayUs, exportSeed(command), progress);
-    if (shown >= 0)
-        std::fprintf(stderr, "\r%*s\r", int(std::strlen("correlator: simulazione 100 %")), "");
-    return estimates;
+    TerminalProgress progress("simulazione");
+    return *correlator.run(command.snrDb, command.delayUs, exportSeed(command), progress.callback(),
+                           command.quantization.levels);
 }
 
 // Success prints nothing: Qt's own chatter (a missing runtime directory,
@@ -208,6 +231,7 @@ QByteArray figure(const CommandLine &command, std::span<const double> estimates,
     form.setAttribute(Qt::WA_DontShowOnScreen);
     form.show();
     form.setSettings({command.snrDb, command.delayUs});
+    form.setQuantization(command.quantization);
     form.setEstimates(estimates);
     form.calcolo();
     switch (command.format) {
@@ -224,6 +248,37 @@ QByteArray figure(const CommandLine &command, std::span<const double> estimates,
 
 } // namespace
 
+int printEfficiencies()
+{
+    std::vector<simulation::Efficiency> rows;
+    try {
+        TerminalProgress progress("efficienza");
+        rows = simulation::measureEfficiencies(progress.callback());
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "correlator: misura non riuscita: %s\n", error.what());
+        return EXIT_FAILURE;
+    }
+    std::string text = "levels,threshold_sigma,outer_level,eta_theory,eta_white,eta_signal\n";
+    char line[160];
+    for (const simulation::Efficiency &row : rows) {
+        if (row.levels == model::Levels::Analog) {
+            std::snprintf(line, sizeof line, "analog,,,%.4f,%.4f,%.4f\n", row.theory, row.white, row.signal);
+        } else {
+            const int levels = row.levels == model::Levels::Two ? 2 : row.levels == model::Levels::Three ? 3 : 4;
+            std::snprintf(line, sizeof line, "%d,%g,%d,%.4f,%.4f,%.4f\n", levels, model::thresholdSigma(row.levels),
+                          model::outerLevel(row.levels), row.theory, row.white, row.signal);
+        }
+        text += line;
+    }
+    errno = 0;
+    if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "correlator: impossibile scrivere su standard output: %s\n",
+                     std::strerror(errno ? errno : EIO));
+        return EXIT_FAILURE;
+    }
+    return EXIT_SUCCESS;
+}
+
 int exportFigure(const CommandLine &command, char *programName)
 {
     const plot::Settings settings{command.snrDb, command.delayUs};
@@ -236,7 +291,8 @@ int exportFigure(const CommandLine &command, char *programName)
             simulated = estimates;
         }
         if (command.format == CommandLine::Format::Csv)
-            bytes = QByteArray::fromStdString(plot::curveCsv(settings, {}, plot::shownEstimates(simulated, {})));
+            bytes = QByteArray::fromStdString(plot::curveCsv(settings, command.quantization,
+                                                             plot::shownEstimates(simulated, command.quantization)));
         else
             bytes = figure(command, simulated, programName);
     } catch (const std::exception &error) {

@@ -14,6 +14,8 @@ int main(int argc, char *argv[])
     const CommandLine command = CommandLine::fromMain(argc, argv);
     if (command.action == CommandLine::Action::Export)
         return exportFigure(command, argv[0]);
+    if (command.action == CommandLine::Action::Efficiency)
+        return printEfficiencies();
     if (command.action != CommandLine::Action::Window)
         return command.answer();
     if (!startup::displayConfigured())

@@ -232,6 +232,7 @@ bool startup::createWindow(std::optional<Form1> &form, const CommandLine &comman
 {
     try {
         form.emplace();
+        form->setQuantization(command.quantization);
         form->setSimulation(command.simulateSeconds, command.seed ? *command.seed : randomSeed());
         // Its menu and keys come once the window has shown itself: the
         // first frame is not kept waiting for them.

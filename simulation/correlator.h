@@ -8,6 +8,7 @@
 #include "simulation/parallel.h"
 
 #include <array>
+#include <complex>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -65,12 +66,9 @@ struct ProductSums {
 Estimates estimatesOf(model::Levels levels, const LevelCounts &counts, std::uint64_t samples);
 Estimates estimatesOf(const ProductSums &sums);
 
-// The inputs' thresholds for a quantizer: threshold standard deviations
-// of an input made of bins in-band bins at amplitude (the signal's, the
-// noise's being 1). The simulator knows the inputs' power from the
-// spectrum it draws, 4 x bins x (1 + amplitude^2) for the transform it
-// takes; a hardware correlator's level control measures it.
-float thresholdOf(model::Levels levels, std::size_t bins, double amplitude);
+// The inputs' threshold for a quantizer whose inputs have the standard
+// deviation sigma.
+float thresholdOf(model::Levels levels, double sigma);
 
 // The smallest 2^a 3^b 5^c at least seconds x 200,000.
 std::size_t samplesFor(double seconds);
@@ -115,6 +113,15 @@ public:
 
     // The in-band bins of the spectrum.
     std::size_t bins() const;
+    // The inputs' standard deviation, the same for both: the simulator
+    // knows it from the spectrum it draws, 4 x bins x (1 + amplitude^2)
+    // for the transform it takes; a hardware correlator's level control
+    // measures it instead.
+    double sigma() const { return sigma_; }
+    // Both inputs at sample m summed straight from the spectrum in double
+    // precision, in a fixed order, with correctly rounded twiddles: the
+    // same on every machine, to some 1e-13 of their standard deviation.
+    std::complex<double> exactSample(std::size_t m) const;
     // The inputs after the transform: the first at sample m is real(m), the
     // second imaginary(m).
     float real(std::size_t m) const;
@@ -122,6 +129,10 @@ public:
     std::size_t samples() const { return samples_; }
 
 private:
+    // Each sample's bit in first and second: above level or not (its
+    // magnitude, for magnitudes).
+    void decide(std::vector<std::uint64_t> &first, std::vector<std::uint64_t> &second, bool magnitudes,
+                float level) const;
     // Row r of bits turned by t for each t the lags need: bit c is the
     // row's bit (c + t) mod columns.
     void turnRows(const std::vector<std::uint64_t> &rows, std::vector<std::uint64_t> &turned) const;
@@ -134,8 +145,11 @@ private:
     unsigned parts_;
     FourStepFft fft_;
     std::size_t words_; // 64-bit words in a row of bits
+    double sigma_ = 1;
     std::vector<Complex> spectrum_;
     std::vector<Complex> scratch_;
+    // The transform of spectrum_, which stays for exactSample().
+    std::vector<Complex> signal_;
     // The clipped inputs, a bit a sample, row r holding samples r, r +
     // rows, r + 2 rows...: first input, second input, and the second's
     // rows turned by one, two... samples along, for the lags that reach

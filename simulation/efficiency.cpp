@@ -172,15 +172,14 @@ std::vector<Efficiency> measureEfficiencies(const Correlator::Progress &progress
     Pairs signal;
     {
         Block block(kBlockSamples, 1);
-        const double sigma = 2 * std::sqrt(double(block.bins()));
         CrossCorrelation correlation(kBlockSamples);
         std::vector<double> x(kBlockSamples), y(kBlockSamples);
         for (std::size_t index = 0; index < kSignalBlocks; ++index) {
             block.synthesize(0, 0, kSeed + index * 0x9e3779b97f4a7c15);
             block.transform();
             for (std::size_t m = 0; m < kBlockSamples; ++m) {
-                x[m] = block.real(m) / sigma;
-                y[m] = block.imaginary(m) / sigma;
+                x[m] = block.real(m) / block.sigma();
+                y[m] = block.imaginary(m) / block.sigma();
             }
             measure(correlation, x, y, signal);
             if (!tell())
