@@ -28,6 +28,7 @@ TEST_PACKAGES=(
     orca speech-dispatcher speech-dispatcher-espeak-ng
     lintian appstream hyperfine
     librsvg2-bin poppler-utils
+    chromium
 )
 
 # What building the page takes: Debian's clang 14 and its WebAssembly
@@ -129,6 +130,36 @@ fetch_kissfft_source() {
     (cd "$dir" && dpkg-source -q -x kissfft_*.dsc src) >>"$dir/apt.log" 2>&1 \
         || die "could not unpack kissfft's source (see $dir/apt.log)"
     echo "$version" >"$dir/version"
+}
+
+# build_page: build/web/correlatore.html, from a tree of its own in
+# build/web/wasm.
+build_page() {
+    fetch_kissfft_source
+    local out="$ROOT/build/web"
+    configure_and_build "$out/wasm" -DCMAKE_BUILD_TYPE=Release \
+        --toolchain "$ROOT/web/wasi.cmake" -DKISSFFT_SOURCE_DIR="$KISSFFT_SOURCE_DIR"
+    cp "$out/wasm/correlatore.html" "$out/correlatore.html.new" && mv "$out/correlatore.html.new" "$out/correlatore.html"
+    echo "wrote build/web/correlatore.html ($(stat -c %s "$out/correlatore.html") bytes)"
+}
+
+# install_node: node and npm, from Debian unless the machine has them.
+install_node() {
+    local missing=()
+    command -v node >/dev/null || missing+=(nodejs)
+    command -v npm >/dev/null || missing+=(npm)
+    [ ${#missing[@]} -eq 0 ] || install_packages "${missing[@]}"
+}
+
+# install_page_test_packages: the npm packages of tests/web's lock file,
+# again only when the lock file changed.
+install_page_test_packages() {
+    local dir="$ROOT/tests/web"
+    if cmp -s "$dir/package-lock.json" "$dir/node_modules/.installed-lock.json"; then
+        return 0
+    fi
+    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error) || die "npm ci in tests/web failed"
+    cp "$dir/package-lock.json" "$dir/node_modules/.installed-lock.json"
 }
 
 # configure_and_build BUILD_DIR [cmake options...]

@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Puts the page together: page.html with its style, script, worker, guide
 # and the WebAssembly module (as base64) in place of its markers.
 #   cmake -DSOURCE=web -DWASM=core.wasm -DOUTPUT=page.html -DVERSION=x -P inline.cmake
