@@ -149,6 +149,21 @@ void TestCommandLine::run_data()
         << R"(timeout --preserve-status -s INT 0.3 "$CORRELATOR" --simulate 600 --output new.csv
               [ $? -eq 130 ] && echo "correlator: ended by SIGINT" >&2; exit 1)";
     QTest::newRow("--seed -1") << QStringList{"--simulate", "1", "--seed", "-1"} << 2 << "" << "'-1'" << "" << "";
+    // The quantizers, and what they cost.
+    QTest::newRow("--levels 5") << QStringList{"--levels", "5", "--output", "out.csv"} << 2 << "" << "'5'" << "" << "";
+    QTest::newRow("--levels twice") << QStringList{"--levels", "3", "--levels", "4"} << 2 << "" << "'--levels'" << ""
+                                    << "";
+    QTest::newRow("--van-vleck=1") << QStringList{"--van-vleck=1", "--output", "out.csv"} << 2 << "" << "'--van-vleck'"
+                                   << "" << "";
+    QTest::newRow("--levels analog --van-vleck") << QStringList{"--levels", "analog", "--van-vleck", "--output", "new.csv"}
+                                                 << 0 << "" << "" << "new.csv" << "";
+    QTest::newRow("--levels 4 --simulate 0.01") << QStringList{"--levels", "4", "--simulate", "0.01", "--output", "new.png"}
+                                                << 0 << "" << "" << "new.png" << "";
+    QTest::newRow("--efficiency")
+        << QStringList{"--efficiency"} << 0
+        << "levels,threshold_sigma,outer_level,eta_theory,eta_white,eta_signal\n2,0,1,0.6366," << "" << "" << "";
+    QTest::newRow("--efficiency --levels 3") << QStringList{"--efficiency", "--levels", "3"} << 2 << "" << "'--levels'"
+                                             << "" << "";
 
     // Messages are one line of sensible length, whatever they echo.
     QTest::newRow("an escape sequence") << QStringList{"--output", "x\x1b[31m.jpg"} << 2 << "" << "x\\x1b[31m.jpg"
@@ -279,10 +294,20 @@ void TestCommandLine::values_data()
     QTest::addColumn<int>("snrDb");
     QTest::addColumn<double>("seconds");
     QTest::addColumn<qulonglong>("seed");
-    QTest::newRow("--snr −5, the minus sign") << QStringList{"--snr", "\u22125", "--output", "x.csv"} << -5 << 0.0 << 0ull;
-    QTest::newRow("--simulate 0.01, the shortest") << QStringList{"--simulate", "0.01"} << 0 << 0.01 << 0ull;
+    QTest::addColumn<int>("levels"); // model::Levels
+    QTest::addColumn<bool>("vanVleck");
+    const int two = int(model::Levels::Two);
+    QTest::newRow("--snr −5, the minus sign") << QStringList{"--snr", "\u22125", "--output", "x.csv"} << -5 << 0.0 << 0ull
+                                              << two << false;
+    QTest::newRow("--simulate 0.01, the shortest") << QStringList{"--simulate", "0.01"} << 0 << 0.01 << 0ull << two
+                                                   << false;
     QTest::newRow("--seed 2^64 - 1") << QStringList{"--simulate", "600", "--seed", "18446744073709551615"} << 0
-                                     << 600.0 << 18446744073709551615ull;
+                                     << 600.0 << 18446744073709551615ull << two << false;
+    QTest::newRow("--levels 3") << QStringList{"--levels", "3"} << 0 << 0.0 << 0ull << int(model::Levels::Three) << false;
+    QTest::newRow("--levels 4 --van-vleck, exporting") << QStringList{"--levels", "4", "--van-vleck", "--output", "x.png"}
+                                                       << 0 << 0.0 << 0ull << int(model::Levels::Four) << true;
+    QTest::newRow("--van-vleck --levels analog") << QStringList{"--van-vleck", "--levels", "analog"} << 0 << 0.0 << 0ull
+                                                 << int(model::Levels::Analog) << true;
 }
 
 void TestCommandLine::values()
@@ -291,11 +316,15 @@ void TestCommandLine::values()
     QFETCH(int, snrDb);
     QFETCH(double, seconds);
     QFETCH(qulonglong, seed);
+    QFETCH(int, levels);
+    QFETCH(bool, vanVleck);
     const CommandLine command = CommandLine::parse(arguments);
     QVERIFY2(command.action != CommandLine::Action::Refuse, qPrintable(command.refusal));
     QCOMPARE(command.snrDb, snrDb);
     QCOMPARE(command.simulateSeconds.value_or(0), seconds);
     QCOMPARE(command.seed.value_or(0), seed);
+    QCOMPARE(int(command.quantization.levels), levels);
+    QCOMPARE(command.quantization.vanVleck, vanVleck);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

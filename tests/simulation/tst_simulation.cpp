@@ -2,6 +2,7 @@
 // what a student sees the squares do around the curve.
 #include "model/correlation.h"
 #include "simulation/correlator.h"
+#include "simulation/efficiency.h"
 
 #include <QTest>
 
@@ -11,11 +12,11 @@ namespace {
 
 // The model's curve at a lag, the reference for an estimate there; at the
 // delay itself, where the model's formula is 0/0, its limit.
-double reference(double lagUs, int delayUs, double gain)
+double reference(double lagUs, int delayUs, double gain, model::Levels levels)
 {
     if (lagUs == delayUs)
-        return (2 / 3.14) * std::asin(gain);
-    return model::correlationAt(lagUs, std::int16_t(delayUs), gain);
+        return model::quantizedCorrelation(levels, gain);
+    return model::correlationAt(lagUs, std::int16_t(delayUs), gain, {levels, false});
 }
 
 } // namespace
@@ -31,7 +32,10 @@ private slots:
     void sameSeedSameEstimates_data();
     void sameSeedSameEstimates();
     void seedOneGivesWhatItAlwaysGave();
+    void efficiencies();
 };
+
+Q_DECLARE_METATYPE(model::Levels)
 
 void TestSimulation::blocks_data()
 {
@@ -63,17 +67,23 @@ void TestSimulation::arcsineLaw_data()
     QTest::addColumn<int>("delayUs");
     QTest::addColumn<double>("within");
     QTest::addColumn<int>("seeds");
+    QTest::addColumn<model::Levels>("levels");
 
     // The estimates spread as 0.0044 / sqrt(seconds) at the worst lags;
     // the largest of 8 x 61 of them lies some 3 spreads out.
-    QTest::newRow("2.6 s, 0 dB, no delay") << 2.6 << 0 << 0 << 0.01 << 8;
-    QTest::newRow("2.6 s, 10 dB, 150 us") << 2.6 << 10 << 150 << 0.01 << 8;
-    QTest::newRow("2.6 s, 40 dB, 100 us") << 2.6 << 40 << 100 << 0.01 << 8;
-    QTest::newRow("2.6 s, -40 dB, 300 us") << 2.6 << -40 << 300 << 0.01 << 8;
-    QTest::newRow("42 s, 0 dB, 50 us") << 42.0 << 0 << 50 << 0.003 << 8;
-    QTest::newRow("42 s, 40 dB, 7 us") << 42.0 << 40 << 7 << 0.003 << 8;
+    const model::Levels two = model::Levels::Two;
+    QTest::newRow("2.6 s, 0 dB, no delay") << 2.6 << 0 << 0 << 0.01 << 8 << two;
+    QTest::newRow("2.6 s, 10 dB, 150 us") << 2.6 << 10 << 150 << 0.01 << 8 << two;
+    QTest::newRow("2.6 s, 40 dB, 100 us") << 2.6 << 40 << 100 << 0.01 << 8 << two;
+    QTest::newRow("2.6 s, -40 dB, 300 us") << 2.6 << -40 << 300 << 0.01 << 8 << two;
+    QTest::newRow("42 s, 0 dB, 50 us") << 42.0 << 0 << 50 << 0.003 << 8 << two;
+    QTest::newRow("42 s, 40 dB, 7 us") << 42.0 << 40 << 7 << 0.003 << 8 << two;
     // Here the model's 3.14 for pi is up to 0.0005 of the difference.
-    QTest::newRow("600 s, 40 dB, 20 us") << 600.0 << 40 << 20 << 0.0015 << 2;
+    QTest::newRow("600 s, 40 dB, 20 us") << 600.0 << 40 << 20 << 0.0015 << 2 << two;
+    // Every quantizer's estimates about its own curve.
+    QTest::newRow("42 s, 10 dB, 150 us, three levels") << 42.0 << 10 << 150 << 0.003 << 4 << model::Levels::Three;
+    QTest::newRow("42 s, 0 dB, 50 us, four levels") << 42.0 << 0 << 50 << 0.003 << 4 << model::Levels::Four;
+    QTest::newRow("42 s, 20 dB, 100 us, none") << 42.0 << 20 << 100 << 0.003 << 2 << model::Levels::Analog;
 }
 
 void TestSimulation::arcsineLaw()
@@ -83,14 +93,16 @@ void TestSimulation::arcsineLaw()
     QFETCH(int, delayUs);
     QFETCH(double, within);
     QFETCH(int, seeds);
+    QFETCH(model::Levels, levels);
     const double gain = model::correlationGain(std::int16_t(snrDb));
     simulation::Correlator correlator(seconds);
     double farthest = 0;
     for (std::uint64_t seed = 1; seed <= std::uint64_t(seeds); ++seed) {
-        const simulation::Estimates estimates = correlator.run(std::int16_t(snrDb), std::int16_t(delayUs), seed);
+        const simulation::Estimates estimates =
+            correlator.run(std::int16_t(snrDb), std::int16_t(delayUs), seed, levels);
         for (std::size_t k = 0; k < simulation::kLags; ++k) {
             const double lag = double(k) * simulation::kLagStepUs;
-            farthest = std::max(farthest, std::fabs(estimates[k] - reference(lag, delayUs, gain)));
+            farthest = std::max(farthest, std::fabs(estimates[k] - reference(lag, delayUs, gain, levels)));
         }
     }
     qInfo("farthest from the curve over %d seeds: %.5f", seeds, farthest);
@@ -128,6 +140,25 @@ void TestSimulation::seedOneGivesWhatItAlwaysGave()
     const simulation::Estimates estimates = simulation::Correlator(0.01).run(3, 20, 1);
     for (std::size_t k = 0; k < simulation::kLags; ++k)
         QCOMPARE(int(std::lround((1 - estimates[k]) * 1000)), expected[k]);
+}
+
+// What each quantizer costs, measured: on independent samples within 0.01
+// of the closed form, on this program's band within 0.02 of what the
+// band's autocorrelation predicts; none is the yardstick.
+void TestSimulation::efficiencies()
+{
+    const std::vector<simulation::Efficiency> rows = simulation::measureEfficiencies();
+    QCOMPARE(rows.size(), std::size_t(4));
+    for (const simulation::Efficiency &row : rows) {
+        qInfo("levels %d: theory %.4f, independent %.4f, band %.4f, predicted %.4f", int(row.levels), row.theory,
+              row.white, row.signal, simulation::predictedSignalEfficiency(row.levels));
+        QCOMPARE(row.theory, model::efficiency(row.levels));
+        QVERIFY(std::fabs(row.white - row.theory) <= 0.01);
+        QVERIFY(std::fabs(row.signal - simulation::predictedSignalEfficiency(row.levels)) <= 0.02);
+    }
+    // Oversampling recovers part of what quantizing loses.
+    QVERIFY(rows[0].signal > rows[0].white + 0.1);
+    QCOMPARE(rows[3].signal, 1.0);
 }
 
 QTEST_APPLESS_MAIN(TestSimulation)
