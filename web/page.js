@@ -259,8 +259,16 @@
     });
     $('help').addEventListener('click', () => $('guide').showModal());
 
+    // The module is inlined gzipped and compiled as it is inflated.
+    function compileCore() {
+        const inflated = new Blob([bytesOf($('core').textContent.trim())])
+            .stream()
+            .pipeThrough(new DecompressionStream('gzip'));
+        return WebAssembly.compileStreaming(new Response(inflated, { headers: { 'Content-Type': 'application/wasm' } }));
+    }
+
     async function start() {
-        const module = await WebAssembly.compile(bytesOf($('core').textContent.trim()));
+        const module = await compileCore();
         const instance = await WebAssembly.instantiate(module, {
             correlatore: {
                 fault: (pointer, length) => {
