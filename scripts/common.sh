@@ -129,6 +129,7 @@ fetch_kissfft_source() {
         || die "could not download kissfft's source (see $dir/apt.log)"
     (cd "$dir" && dpkg-source -q -x kissfft_*.dsc src) >>"$dir/apt.log" 2>&1 \
         || die "could not unpack kissfft's source (see $dir/apt.log)"
+    rm -rf "$apt" # the source indices: 10 MB that nothing needs any more
     echo "$version" >"$dir/version"
 }
 
