@@ -2,6 +2,7 @@
 # The simulated correlator as a user meets it, on this machine:
 #  - an export with --simulate 42 minus the same export without, against
 #    the same method in numpy (the fastest of 5 runs of each);
+#  - the whole export with four levels against the same with two;
 #  - the same at 600 s, which should cost the duration in proportion;
 #  - the peak resident memory of an export, and of the window, simulating
 #    600 s; the window's ticks and its answer to a click meanwhile;
@@ -40,6 +41,10 @@ printf '42 s of signal: %.0f ms (the export %.0f ms less %.0f ms without), numpy
     "$simulate_42" "$(bc -l <<<"$simulate_42 + $plain")" "$plain" "$numpy" "$(bc -l <<<"$numpy / $simulate_42")"
 printf '600 s of signal: %.0f ms, %.1f x the 42 s (target <= 15)\n' \
     "$simulate_600" "$(bc -l <<<"$simulate_600 / $simulate_42")"
+two=$(fastest_ms "$program" --simulate 42 --output "$scratch/c.csv")
+four=$(fastest_ms "$program" --simulate 42 --levels 4 --output "$scratch/c.csv")
+printf '42 s of signal, whole export: four levels %.0f ms, two %.0f ms: %.2f x (target <= 1.5)\n' \
+    "$four" "$two" "$(bc -l <<<"$four / $two")"
 
 /usr/bin/time -f '%M' -o "$scratch/rss" "$program" --simulate 600 --output "$scratch/c.csv" || die "the export failed"
 printf 'export with --simulate 600: peak resident %.1f MB (target <= 100)\n' "$(bc -l <<<"$(cat "$scratch/rss") / 1024")"
