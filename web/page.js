@@ -25,9 +25,7 @@
     const announcement = $('result');
 
     // The decimal separator of the browser's language.
-    const separator =
-        new Intl.NumberFormat(navigator.language).formatToParts(1.5).find((part) => part.type === 'decimal')?.value ??
-        '.';
+    const separator = new Intl.NumberFormat().formatToParts(1.5).find((part) => part.type === 'decimal')?.value ?? '.';
 
     // A link's settings: #snr=10&delay=150&simulate=2.6&seed=7. What is
     // missing, malformed or out of range keeps the default.

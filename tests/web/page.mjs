@@ -46,7 +46,7 @@ const browser = await puppeteer.launch({
     // As root chromium needs --no-sandbox; the rest keep it off a network
     // this machine does not have.
     args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-        '--disable-component-update', '--disable-sync', '--disable-dev-shm-usage', '--lang=it-IT'],
+        '--disable-component-update', '--disable-sync', '--disable-dev-shm-usage'],
 });
 process.on('exit', () => browser.process()?.kill('SIGKILL'));
 
@@ -54,7 +54,7 @@ process.on('exit', () => browser.process()?.kill('SIGKILL'));
 const requests = [];
 
 // A page of its own for each row, offline, downloading into scratch.
-async function open(hash = '', { deviceScaleFactor = 1, before } = {}) {
+async function open(hash = '', { deviceScaleFactor = 1, before, locale } = {}) {
     const page = await browser.newPage();
     await page.setViewport({ width: 800, height: 780, deviceScaleFactor });
     await page.setOfflineMode(true);
@@ -64,6 +64,8 @@ async function open(hash = '', { deviceScaleFactor = 1, before } = {}) {
     page.failures = failures;
     const session = await page.createCDPSession();
     await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: scratch });
+    if (locale)
+        await session.send('Emulation.setLocaleOverride', { locale });
     if (before)
         await page.evaluateOnNewDocument(before);
     await page.goto(`${pageUrl}${hash}`);
@@ -193,6 +195,13 @@ test('-20 dB and 17 us from a link: the desktop\'s pixels', async () => {
     await sameGridAs(page, ['--snr', '-20', '--delay', '17']);
     await page.close();
 });
+
+for (const [locale, readout] of [['it-IT', ',334'], ['en-GB', '.334'], ['ar-EG', '\u066b334']])
+    test(`in a browser speaking ${locale}, the zero-lag readout ${readout}`, async () => {
+        const page = await open('', { locale });
+        await ticked(page, ['0', '0', readout]);
+        await page.close();
+    });
 
 test('a link\'s values out of range or malformed are ignored: the defaults, and the page ticks', async () => {
     const page = await open('#snr=41&delay=-1&simulate=abc&seed=-3&levels=9');
