@@ -103,11 +103,19 @@
     // says why.
     let timer = 0;
     class Fault extends Error {}
+    // The core's faults in the words the desktop's box uses.
+    const reasons = {
+        'division by zero': 'divisione per zero',
+        overflow: 'overflow',
+        'invalid operation': 'operazione non valida',
+        'std::bad_alloc': 'memoria insufficiente',
+    };
     function fail(where, error) {
         clearInterval(timer);
         timer = 0;
         worker?.terminate();
-        const reason = error instanceof Fault ? error.message : `errore interno (${error?.message ?? error})`;
+        const message = error?.message ?? String(error);
+        const reason = error instanceof Fault && reasons[message] ? reasons[message] : `errore interno (${message})`;
         $('failureText').textContent = `Errore di esecuzione in ${where}: ${reason}. Il programma è terminato.`;
         if (!$('failure').open)
             $('failure').showModal();

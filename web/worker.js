@@ -26,7 +26,13 @@ const same = (a, b) =>
 
 // The next task, without the delay that nested timers take.
 const channel = new MessageChannel();
-channel.port1.onmessage = () => step();
+channel.port1.onmessage = () => {
+    try {
+        step();
+    } catch (error) {
+        postMessage({ fault: String(error?.message ?? error) });
+    }
+};
 
 function begin() {
     job = { ...wanted, seed: nextSeed };
