@@ -18,7 +18,7 @@ const puppeteer = (await import(require.resolve('puppeteer-core'))).default;
 const kB = (bytes) => `${(bytes / 1000).toFixed(1)} kB`;
 const wasm = statSync(join(web, 'wasm', 'web', 'correlatore-core.wasm')).size;
 const gzipped = gzipSync(readFileSync(join(web, 'wasm', 'web', 'correlatore-core.wasm')), { level: 9 }).length;
-const parts = ['page.js', 'worker.js', 'page.css', 'guide.html', 'page.html'].map((name) => [
+const parts = ['boot.js', 'page.js', 'worker.js', 'page.css', 'guide.html', 'page.html'].map((name) => [
     name, statSync(join(root, 'web', name)).size]);
 console.log(`correlatore.html: ${kB(statSync(page).size)}`);
 console.log(`  the core, WebAssembly: ${kB(wasm)}, gzipped ${kB(gzipped)}, as base64 ${kB(Math.ceil(gzipped / 3) * 4)}`);

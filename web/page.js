@@ -24,8 +24,6 @@
     const simulation = $('simulation');
     const announcement = $('result');
 
-    // The decimal separator of the browser's language.
-    const separator = new Intl.NumberFormat().formatToParts(1.5).find((part) => part.type === 'decimal')?.value ?? '.';
 
     // A link's settings: #snr=10&delay=150&simulate=2.6&seed=7. What is
     // missing, malformed or out of range keeps the default.
@@ -120,14 +118,6 @@
         if (!$('failure').open)
             $('failure').showModal();
         console.error(error);
-    }
-
-    function bytesOf(base64) {
-        const text = atob(base64);
-        const bytes = new Uint8Array(text.length);
-        for (let i = 0; i < text.length; ++i)
-            bytes[i] = text.charCodeAt(i);
-        return bytes;
     }
 
     let core = null;
@@ -265,16 +255,8 @@
     });
     $('help').addEventListener('click', () => $('guide').showModal());
 
-    // The module is inlined gzipped and compiled as it is inflated.
-    function compileCore() {
-        const inflated = new Blob([bytesOf($('core').textContent.trim())])
-            .stream()
-            .pipeThrough(new DecompressionStream('gzip'));
-        return WebAssembly.compileStreaming(new Response(inflated, { headers: { 'Content-Type': 'application/wasm' } }));
-    }
-
     async function start() {
-        const module = await compileCore();
+        const module = await coreModule;
         const instance = await WebAssembly.instantiate(module, {
             correlatore: {
                 fault: (pointer, length) => {
@@ -284,11 +266,16 @@
         });
         core = instance.exports;
         core._initialize();
+        framePaint();
+        // The decimal separator of the browser's language, for the first
+        // tick; asking the browser for it costs tens of milliseconds,
+        // after the first frame.
+        const separator =
+            new Intl.NumberFormat().formatToParts(1.5).find((part) => part.type === 'decimal')?.value ?? '.';
         const bytes = utf8.encode(separator);
         const textIn = core.textIn();
         new Uint8Array(core.memory.buffer, textIn, bytes.length).set(bytes);
         core.setSeparator(bytes.length);
-        framePaint();
         startWorker(module);
         timer = setInterval(() => {
             try {
