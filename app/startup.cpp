@@ -164,10 +164,12 @@ std::uint64_t randomSeed()
     return QRandomGenerator::system()->generate64();
 }
 
+// Qt's own texts (the file dialog, the buttons, the about box) in Italian,
+// like the window's, whatever the locale: Debian's qt6-translations-l10n.
 void installQtTranslations()
 {
     static QTranslator translator;
-    if (translator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+    if (translator.load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"), QStringLiteral("_"),
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&translator);
 }

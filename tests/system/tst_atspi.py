@@ -178,8 +178,9 @@ def main():
     pyatspi.Registry.registerEventListener(on_event, "object:", "window:", "focus:")
     orca = Orca(scratch)
 
-    # Numbers as in C, Qt's own texts in Italian.
-    env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", LC_ALL="C", LANGUAGE="it")
+    # Numbers as in C; Qt's own texts are Italian whatever the locale.
+    env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", LC_ALL="C")
+    env.pop("LANGUAGE", None)
     with tempfile.TemporaryFile() as errors:
         app_process = subprocess.Popen([program], env=env, stderr=errors)
         try:
@@ -241,11 +242,20 @@ def main():
             pump(1.5)
             xdotool("key", "Escape")
             pump(0.5)
-            # The guide, read as it opens.
+            # The guide, read as it opens; Qt's buttons in Italian.
+            buttons = lambda: {n.name for n in nodes(app) if n.getRole() == pyatspi.ROLE_PUSH_BUTTON}
             xdotool("key", "F1")
+            assert wait_for(lambda: "Chiudi" in buttons()), f"the guide has no Chiudi button: {buttons()}"
             pump(3)
             xdotool("key", "Escape")
             pump(0.5)
+            # Qt's file dialog, in Italian too.
+            xdotool("windowfocus", "--sync", window)
+            xdotool("key", "ctrl+s")
+            assert wait_for(lambda: {"Salva", "Annulla"} <= buttons()), \
+                f"the save dialog has no Salva and Annulla buttons: {buttons()}"
+            xdotool("key", "Escape")
+            assert wait_for(lambda: "Salva" not in buttons()), "the save dialog did not close"
             # Over the plot, the lag under the pointer and the curve there.
             xdotool("windowfocus", "--sync", window)
             xdotool("mousemove", "--window", window, str(round((100 + 150 * 30.636) / 15)), "100")
