@@ -2,9 +2,21 @@
 
 #include "window/form1.h"
 
+#include <QDeadlineTimer>
+#include <QEvent>
+#include <QMessageBox>
 #include <QProcess>
+#include <QTimer>
+
+#include <utility>
 
 namespace {
+
+// How long closing waits for a figure: a figure takes a fraction of it,
+// unless the squares on screen came from minutes of signal.
+constexpr int kPatienceMs = 1000;
+
+const QString kNotWritten = QStringLiteral("Figura non scritta");
 
 // The program's own line, without the name it begins with.
 QString failureOf(QProcess &writer)
@@ -21,8 +33,23 @@ QString failureOf(QProcess &writer)
 } // namespace
 
 FigureWriter::FigureWriter(Form1 *form, const QString &program)
-    : QObject(form), form_(form), program_(program)
+    : QObject(form), form_(form), program_(program), patience_(new QTimer(this))
 {
+    patience_->setSingleShot(true);
+    patience_->setInterval(kPatienceMs);
+    connect(patience_, &QTimer::timeout, this, &FigureWriter::giveUp);
+    form_->installEventFilter(this);
+}
+
+// When the window goes without a closing (another client destroyed it),
+// what is being written still gets its second, before the program ends.
+FigureWriter::~FigureWriter()
+{
+    const QDeadlineTimer deadline(kPatienceMs);
+    for (QProcess *writer : std::as_const(writers_)) {
+        writer->disconnect(this); // nobody is left to be told
+        writer->waitForFinished(int(deadline.remainingTime()));
+    }
 }
 
 void FigureWriter::write(const QString &path, Done done)
@@ -35,6 +62,7 @@ void FigureWriter::write(const QString &path, Done done)
                   << QStringLiteral("--seed") << QString::number(shown.seed);
     arguments << QStringLiteral("--output") << path;
     auto *writer = new QProcess(this);
+    writers_ << writer;
     connect(writer, &QProcess::finished, this, [this, writer, done](int status, QProcess::ExitStatus how) {
         finished(writer, how == QProcess::NormalExit && status == 0 ? QString() : failureOf(*writer), done);
     });
@@ -48,7 +76,37 @@ void FigureWriter::write(const QString &path, Done done)
 
 void FigureWriter::finished(QProcess *writer, const QString &failure, const Done &done)
 {
+    writers_.removeOne(writer);
     writer->disconnect(this);
     writer->deleteLater();
     done(failure);
+    if (closing_ && writers_.isEmpty()) {
+        patience_->stop();
+        form_->close();
+    }
+}
+
+// The window closes once the figures are written, or once the patience is
+// out and it has said that they were not.
+bool FigureWriter::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != form_ || event->type() != QEvent::Close || writers_.isEmpty())
+        return QObject::eventFilter(watched, event);
+    event->ignore();
+    if (!std::exchange(closing_, true))
+        patience_->start();
+    return true;
+}
+
+void FigureWriter::giveUp()
+{
+    for (QProcess *writer : std::exchange(writers_, {})) {
+        writer->disconnect(this);
+        writer->kill();
+        writer->waitForFinished();
+        writer->deleteLater();
+    }
+    QMessageBox::warning(form_, kNotWritten,
+                         QStringLiteral("la finestra si è chiusa prima che la figura fosse scritta"));
+    form_->close();
 }
