@@ -164,6 +164,18 @@ std::uint64_t randomSeed()
     return QRandomGenerator::system()->generate64();
 }
 
+// The program's own running image, which writes the figures: after an
+// upgrade replaced or removed its file, the path it was started from runs
+// another version, or nothing.
+QString runningImage()
+{
+#ifdef Q_OS_LINUX
+    return QStringLiteral("/proc/self/exe");
+#else
+    return QCoreApplication::applicationFilePath();
+#endif
+}
+
 // Qt's own texts (the file dialog, the buttons, the about box) in Italian,
 // like the window's, whatever the locale: Debian's qt6-translations-l10n.
 void installQtTranslations()
@@ -239,7 +251,7 @@ bool startup::createWindow(std::optional<Form1> &form, const CommandLine &comman
         // first frame is not kept waiting for them.
         QObject::connect(
             &*form, &Form1::firstFrameShown, &*form,
-            [window = &*form] { new WindowActions(window, QCoreApplication::applicationFilePath()); },
+            [window = &*form] { new WindowActions(window, runningImage()); },
             Qt::QueuedConnection);
         return true;
     } catch (...) {

@@ -20,8 +20,8 @@ class WindowActions : public QObject {
     Q_OBJECT
 
 public:
-    // program: this program's binary, which writes the figures exactly as
-    // its --output does.
+    // program: this program's own running image, which writes the figures
+    // exactly as its --output does.
     WindowActions(Form1 *form, const QString &program);
 
 private:
