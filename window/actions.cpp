@@ -30,6 +30,8 @@ struct Duration {
 };
 constexpr Duration kDurations[] = {{0.3, "0,3 s di segnale"}, {2.6, "2,6 s di segnale"}, {42, "42 s di segnale"}};
 
+// Its options with non-breaking hyphens (U+2011): Qt's line breaking may
+// end a line after an ordinary one, "--" and "simulate" apart.
 const QString kGuide = QStringLiteral(
     "La curva magenta è l'uscita di un correlatore a clipping, alimentato con due copie rumorose dello "
     "stesso segnale a banda limitata, in funzione del ritardo tra le due, da 0 a 300 microsecondi. "
@@ -45,9 +47,9 @@ const QString kGuide = QStringLiteral(
     "I quadrati blu: con la simulazione accesa (menu Simulazione) sono le stime di un correlatore a un bit "
     "simulato, ai ritardi 0, 5, ..., 300 microsecondi; stanno attorno alla curva, tanto più vicini quanto più "
     "lungo è il segnale.\n\n"
-    "La riga di comando: correlator --snr DB --delay US --output FILE scrive la figura (.png, .svg, "
-    ".pdf) o i valori (.csv) senza aprire la finestra; --simulate SECONDI aggiunge la simulazione; "
-    "correlator --help e man correlator dicono il resto.");
+    "La riga di comando: correlator \u2011\u2011snr DB \u2011\u2011delay US \u2011\u2011output FILE scrive la "
+    "figura (.png, .svg, .pdf) o i valori (.csv) senza aprire la finestra; \u2011\u2011simulate SECONDI aggiunge "
+    "la simulazione; correlator \u2011\u2011help e man correlator dicono il resto.");
 
 } // namespace
 
