@@ -19,6 +19,8 @@ PlotToolTip::PlotToolTip(Form1 *form)
     form_->installEventFilter(this);
 }
 
+// The numbers as the readouts write them: plain digits and the locale's
+// separator.
 QString PlotToolTip::textAt(QPoint position) const
 {
     const QRect plot = form_->plotArea();
@@ -33,18 +35,17 @@ QString PlotToolTip::textAt(QPoint position) const
     // model's formula is 0 / 0.
     const double traced = plot::trace::kFirstLagUs
                           + std::round((lag - plot::trace::kFirstLagUs) / plot::trace::kLagStepUs) * plot::trace::kLagStepUs;
-    const QLocale locale = QLocale::system();
-    const QString separator = locale.decimalPoint();
+    const QString separator = QLocale::system().decimalPoint();
     const double value =
         model::correlationAt(traced, shown.settings.delayUs, model::correlationGain(shown.settings.snrDb));
     QString text = QStringLiteral("τ = %1 µs   C = %2")
-                       .arg(locale.toString(lag, 'f', 1),
+                       .arg(QString::number(lag, 'f', 1).replace(u'.', separator),
                             plot::zeroLagText(value, separator));
     if (!shown.simulated.empty()) {
         const auto k = std::size_t(std::lround(lag / plot::kSimulatedLagStepUs));
         if (k < shown.simulated.size())
             text += QStringLiteral("   stima a %1 µs = %2")
-                        .arg(locale.toString(double(k) * plot::kSimulatedLagStepUs, 'f', 0),
+                        .arg(QString::number(double(k) * plot::kSimulatedLagStepUs, 'f', 0),
                              plot::zeroLagText(shown.simulated[k], separator));
     }
     return text;
