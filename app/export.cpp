@@ -107,18 +107,24 @@ simulation::Estimates simulate(const CommandLine &command)
     QElapsedTimer clock;
     clock.start();
     int shown = -1;
+    const auto show = [&shown](int percent) {
+        std::fprintf(stderr, "\rcorrelator: simulazione %3d %%", percent);
+        std::fflush(stderr);
+        shown = percent;
+    };
     const simulation::Correlator::Progress progress = [&](std::size_t done, std::size_t of) {
         const int percent = int(100 * done / of);
-        if (terminal && percent != shown && clock.elapsed() >= afterMs) {
-            std::fprintf(stderr, "\rcorrelator: simulazione %3d %%", percent);
-            std::fflush(stderr);
-            shown = percent;
-        }
+        if (terminal && percent != shown && clock.elapsed() >= afterMs)
+            show(percent);
         return true;
     };
     const simulation::Estimates estimates = *correlator.run(command.snrDb, command.delayUs, exportSeed(command), progress);
-    if (shown >= 0)
+    if (shown >= 0) {
+        // Only the first core tells its progress: another may have done the last block.
+        if (shown != 100)
+            show(100);
         std::fprintf(stderr, "\r%*s\r", int(std::strlen("correlator: simulazione 100 %")), "");
+    }
     return estimates;
 }
 
