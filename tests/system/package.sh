@@ -40,7 +40,7 @@ for path in ./usr/bin/correlator ./usr/share/applications/$id.desktop \
     grep -q " $path\$" <<<"$contents" || fail "$path is not in the package"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n; do
+for needed in libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core; do
     grep -q "$needed" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 
