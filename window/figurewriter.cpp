@@ -2,7 +2,6 @@
 
 #include "window/form1.h"
 
-#include <QDeadlineTimer>
 #include <QEvent>
 #include <QMessageBox>
 #include <QProcess>
@@ -39,17 +38,6 @@ FigureWriter::FigureWriter(Form1 *form, const QString &program)
     patience_->setInterval(kPatienceMs);
     connect(patience_, &QTimer::timeout, this, &FigureWriter::giveUp);
     form_->installEventFilter(this);
-}
-
-// When the window goes without a closing (another client destroyed it),
-// what is being written still gets its second, before the program ends.
-FigureWriter::~FigureWriter()
-{
-    const QDeadlineTimer deadline(kPatienceMs);
-    for (QProcess *writer : std::as_const(writers_)) {
-        writer->disconnect(this); // nobody is left to be told
-        writer->waitForFinished(int(deadline.remainingTime()));
-    }
 }
 
 void FigureWriter::write(const QString &path, Done done)

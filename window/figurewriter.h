@@ -22,8 +22,6 @@ public:
     // program: the binary whose --output writes the figures, this
     // program's own running image.
     FigureWriter(Form1 *form, const QString &program);
-    // A figure still being written gets what is left of its second.
-    ~FigureWriter() override;
 
     // Writes the figure on screen to path. done(failure) runs once the
     // program is through: failure is empty when the file is written, and
