@@ -59,6 +59,7 @@ public:
             afterMs_ = 1000;
         clock_.start();
     }
+    // Erases the line, which an interruption leaves as it was.
     ~TerminalProgress()
     {
         if (shown_ >= 0)
@@ -71,16 +72,27 @@ public:
     {
         return [this](std::size_t done, std::size_t of) {
             const int percent = int(100 * done / of);
-            if (terminal_ && percent != shown_ && clock_.elapsed() >= afterMs_) {
-                std::fprintf(stderr, "\rcorrelator: %s %3d %%", what_, percent);
-                std::fflush(stderr);
-                shown_ = percent;
-            }
+            if (terminal_ && percent != shown_ && clock_.elapsed() >= afterMs_)
+                show(percent);
             return true;
         };
     }
+    // Only the first core tells its progress: another may have done the
+    // last part. Said whole before the line goes.
+    void done()
+    {
+        if (shown_ >= 0 && shown_ != 100)
+            show(100);
+    }
 
 private:
+    void show(int percent)
+    {
+        std::fprintf(stderr, "\rcorrelator: %s %3d %%", what_, percent);
+        std::fflush(stderr);
+        shown_ = percent;
+    }
+
     const char *what_;
     bool terminal_;
     int afterMs_ = 1000;
@@ -92,8 +104,10 @@ simulation::Estimates simulate(const CommandLine &command)
 {
     simulation::Correlator correlator(*command.simulateSeconds);
     TerminalProgress progress("simulazione");
-    return *correlator.run(command.snrDb, command.delayUs, exportSeed(command), progress.callback(),
-                           command.quantization.levels);
+    const simulation::Estimates estimates = *correlator.run(command.snrDb, command.delayUs, exportSeed(command),
+                                                            progress.callback(), command.quantization.levels);
+    progress.done();
+    return estimates;
 }
 
 // Success prints nothing: Qt's own chatter (a missing runtime directory,
@@ -254,6 +268,7 @@ int printEfficiencies()
     try {
         TerminalProgress progress("efficienza");
         rows = simulation::measureEfficiencies(progress.callback());
+        progress.done();
     } catch (const std::exception &error) {
         std::fprintf(stderr, "correlator: misura non riuscita: %s\n", error.what());
         return EXIT_FAILURE;

@@ -42,9 +42,12 @@ constexpr PluginPackage kPluginPackages[] = {
     {"wayland-egl", "qt6-wayland"},
 };
 
+// A screen reader slow to answer for keys that repeat fast, or asking
+// after a part of a dialog just closed (the file dialog's list, say).
 bool harmless(const QString &message)
 {
-    return message.startsWith(QLatin1String("QSpiApplication::keyEventError"));
+    return message.startsWith(QLatin1String("QSpiApplication::keyEventError"))
+           || message.startsWith(QLatin1String("WARNING Qt AtSpiAdaptor: Accessible invalid"));
 }
 
 QtMessageHandler beyondHarmless = nullptr;
@@ -164,10 +167,24 @@ std::uint64_t randomSeed()
     return QRandomGenerator::system()->generate64();
 }
 
+// The program's own running image, which writes the figures: after an
+// upgrade replaced or removed its file, the path it was started from runs
+// another version, or nothing.
+QString runningImage()
+{
+#ifdef Q_OS_LINUX
+    return QStringLiteral("/proc/self/exe");
+#else
+    return QCoreApplication::applicationFilePath();
+#endif
+}
+
+// Qt's own texts (the file dialog, the buttons, the about box) in Italian,
+// like the window's, whatever the locale: Debian's qt6-translations-l10n.
 void installQtTranslations()
 {
     static QTranslator translator;
-    if (translator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+    if (translator.load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"), QStringLiteral("_"),
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&translator);
 }
@@ -238,7 +255,7 @@ bool startup::createWindow(std::optional<Form1> &form, const CommandLine &comman
         // first frame is not kept waiting for them.
         QObject::connect(
             &*form, &Form1::firstFrameShown, &*form,
-            [window = &*form] { new WindowActions(window, QCoreApplication::applicationFilePath()); },
+            [window = &*form] { new WindowActions(window, runningImage()); },
             Qt::QueuedConnection);
         return true;
     } catch (...) {

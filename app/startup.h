@@ -20,7 +20,7 @@ namespace startup {
 void prepareProcess();
 
 // What the application needs before its window: its icon, the desktop
-// file's name, its version, Qt's own texts in the user's language; and,
+// file's name, its version, Qt's own texts in Italian; and,
 // once the event loop runs, the watchdog disarmed.
 void dressApplication();
 

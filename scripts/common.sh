@@ -4,15 +4,19 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # What building the program and opening its window need, as Debian
-# packages: the toolkit with its SVG module and its X11 and Wayland
-# plugins, kissfft for the simulation, and the fonts. libxkbcommon-dev is what Qt's CMake files look
-# for; without it configuring says "Could NOT find XKB".
+# packages: the toolkit with its SVG module, its X11 and Wayland plugins
+# and its Italian texts, kissfft for the simulation, the fonts (Liberation
+# for the window's captions, DejaVu for Qt's menus and dialogs: without a
+# sans-serif face fontconfig offers Liberation Mono) and man for the
+# manual page. libxkbcommon-dev is what Qt's CMake files look for; without
+# it configuring says "Could NOT find XKB".
 RUN_PACKAGES=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-svg-dev libgl-dev libxkbcommon-dev libxcb1-dev
     libkissfft-dev
     qt6-qpa-plugins qt6-wayland qt6-translations-l10n
-    fontconfig fonts-liberation2
+    fontconfig fonts-liberation2 fonts-dejavu-core
+    man-db
 )
 
 # What the tests and the benchmarks need besides: an X server and the
@@ -21,7 +25,7 @@ RUN_PACKAGES=(
 # PDF figures as a reader sees them.
 TEST_PACKAGES=(
     "${RUN_PACKAGES[@]}"
-    libx11-dev libbenchmark-dev fonts-dejavu-core
+    libx11-dev libbenchmark-dev
     xvfb xauth xdotool xclip imagemagick x11-utils
     desktop-file-utils dpkg-dev file bc procps
     dbus at-spi2-core python3-pyatspi

@@ -1,72 +1,9 @@
 #include "window/accessibility.h"
 
-#include "window/form1.h"
 #include "window/scrollbar.h"
 
 #include <QAccessibleObject>
 #include <QAccessibleWidget>
-#include <QLabel>
-
-namespace {
-
-// Sets a widget's accessible description, and tells a screen reader only
-// when it changed: one that speaks a change of the focused control's
-// description then says a new result once, and nothing while it stays.
-void describe(QWidget *widget, const QString &description)
-{
-    if (widget->accessibleDescription() != description)
-        widget->setAccessibleDescription(description);
-}
-
-} // namespace
-
-// A part of the window that is not a control, for a screen reader: the
-// plot, a chart whose description says where the curve peaks and how
-// high; or the announcement, a line said once, politely and without moving
-// the focus, as a notification that nothing on screen shows. (Qt 6.4 sends
-// a changed name or description without the new text, which Orca 43 then
-// cannot speak; a notification's showing it speaks.)
-class WindowPart : public QObject {
-    Q_OBJECT
-
-public:
-    // area: where the part lies in the window; none for one not on screen.
-    WindowPart(QWidget *window, const QString &objectName, QAccessible::Role role, const QString &name)
-        : QObject(window), role_(role), name_(name)
-    {
-        setObjectName(objectName);
-    }
-
-    QWidget *window() const { return static_cast<QWidget *>(parent()); }
-    QAccessible::Role role() const { return role_; }
-    QString name() const { return name_; }
-    QString description() const { return description_; }
-    QRect area() const { return area_; }
-    void setArea(const QRect &area) { area_ = area; }
-
-    // Tells a screen reader only when it changed.
-    void setDescription(const QString &description)
-    {
-        if (description == description_)
-            return;
-        description_ = description;
-        QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&changed);
-    }
-    // Says text once, as the part's name.
-    void announce(const QString &text)
-    {
-        name_ = text;
-        QAccessibleEvent shown(this, QAccessible::ObjectShow);
-        QAccessible::updateAccessibility(&shown);
-    }
-
-private:
-    QAccessible::Role role_;
-    QString name_;
-    QString description_;
-    QRect area_;
-};
 
 namespace {
 
@@ -228,10 +165,13 @@ private:
     QString caption() const { return QAccessibleWidget::text(QAccessible::Name); }
 };
 
+// The class of the windows that have parts, told by install().
+const QMetaObject *windowClass = nullptr;
+
 QAccessibleInterface *factory(const QString &, QObject *object)
 {
-    if (auto *form = qobject_cast<Form1 *>(object))
-        return new WindowAccessible(form);
+    if (object->isWidgetType() && object->metaObject()->inherits(windowClass))
+        return new WindowAccessible(static_cast<QWidget *>(object));
     if (auto *bar = qobject_cast<ScrollBar *>(object))
         return new ScrollBarAccessible(bar);
     if (auto *part = qobject_cast<WindowPart *>(object))
@@ -241,48 +181,9 @@ QAccessibleInterface *factory(const QString &, QObject *object)
 
 } // namespace
 
-void accessibility::install()
+void accessibility::install(const QMetaObject &window)
 {
+    windowClass = &window;
     static const bool installed = (QAccessible::installFactory(factory), true);
     Q_UNUSED(installed);
 }
-
-// Each bar is named by its caption, through the caption's buddy, and
-// described by its unit, which a screen reader speaks after its value; the
-// readouts are the numbers they show, so that reading the window line by
-// line finds caption, number and unit once each.
-void Form1::describeForScreenReaders()
-{
-    setAccessibleDescription(QStringLiteral(
-        "Correlatore a clipping: la correlazione in funzione del ritardo, ridisegnata ogni secondo, "
-        "e il suo valore a ritardo zero, C (0)."));
-    Label4->setBuddy(VScroll1);
-    Label8->setBuddy(HScroll1);
-    describe(VScroll1, Label12->text());
-    describe(HScroll1, Label11->text());
-    plot_ = new WindowPart(this, QStringLiteral("plot"), QAccessible::Chart, QStringLiteral("Grafico della correlazione"));
-    plot_->setArea(plotArea());
-    announcement_ = new WindowPart(this, QStringLiteral("announcement"), QAccessible::Notification, QString());
-}
-
-// After a tick: a new result is said once; each bar's description tells
-// its unit and the result, which a screen reader speaks after the bar's
-// value, on focus and when asked where the focus is; the plot tells where
-// the curve peaks and how high.
-void Form1::tellScreenReaders()
-{
-    const QString result = Label15->text() + u' ' + Label14->text();
-    // The first result is not news: a focused bar tells it.
-    if (Label14->text() != previousResult_ && !previousResult_.isNull())
-        announcement_->announce(result);
-    previousResult_ = Label14->text();
-    describe(VScroll1, Label12->text() + QStringLiteral(", ") + result);
-    describe(HScroll1, Label11->text() + QStringLiteral(", ") + result);
-    QString curve = QStringLiteral("Picco a %1 %2, altezza %3").arg(Label9->text(), Label11->text(), Label14->text());
-    if (!simulated_.empty())
-        curve += QStringLiteral("; %1 stime simulate attorno alla curva").arg(simulated_.size());
-    plot_->setDescription(curve + u'.');
-    plot_->setArea(plotArea());
-}
-
-#include "accessibility.moc"

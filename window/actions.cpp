@@ -1,46 +1,26 @@
 #include "window/actions.h"
 
-#include "model/correlation.h"
-#include "plot/readout.h"
-#include "plot/tick.h"
+#include "window/copyfigure.h"
+#include "window/figurewriter.h"
 #include "window/form1.h"
+#include "window/plottooltip.h"
+#include "window/savefigure.h"
 
 #include <QActionGroup>
 #include <QApplication>
-#include <QClipboard>
-#include <QFileDialog>
-#include <QHelpEvent>
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMimeData>
-#include <QProcess>
 #include <QRandomGenerator>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QToolTip>
 
+#include <algorithm>
 #include <array>
-#include <cmath>
-#include <memory>
 #include <new>
 
 namespace {
 
 // The zoom's steps, as a projector wants them.
 constexpr std::array kZooms{1.0, 1.25, 1.5, 2.0, 3.0};
-
-// The formats of --output, as the file dialog offers them.
-struct Format {
-    const char *suffix;
-    const char *filter;
-};
-constexpr Format kFormats[] = {
-    {"png", "Immagine PNG (*.png)"},
-    {"svg", "Disegno vettoriale SVG (*.svg)"},
-    {"pdf", "Documento PDF (*.pdf)"},
-    {"csv", "Valori CSV (*.csv)"},
-};
 
 // The durations of signal the menu offers, as the help and the manual
 // name them.
@@ -50,6 +30,8 @@ struct Duration {
 };
 constexpr Duration kDurations[] = {{0.3, "0,3 s di segnale"}, {2.6, "2,6 s di segnale"}, {42, "42 s di segnale"}};
 
+// Its options with non-breaking hyphens (U+2011): Qt's line breaking may
+// end a line after an ordinary one, "--" and "simulate" apart.
 const QString kGuide = QStringLiteral(
     "La curva magenta è l'uscita di un correlatore a clipping, alimentato con due copie rumorose dello "
     "stesso segnale a banda limitata, in funzione del ritardo tra le due, da 0 a 300 microsecondi. "
@@ -65,23 +47,19 @@ const QString kGuide = QStringLiteral(
     "I quadrati blu: con la simulazione accesa (menu Simulazione) sono le stime di un correlatore a un bit "
     "simulato, ai ritardi 0, 5, ..., 300 microsecondi; stanno attorno alla curva, tanto più vicini quanto più "
     "lungo è il segnale.\n\n"
-    "La riga di comando: correlator --snr DB --delay US --output FILE scrive la figura (.png, .svg, "
-    ".pdf) o i valori (.csv) senza aprire la finestra; --simulate SECONDI aggiunge la simulazione; "
-    "correlator --help e man correlator dicono il resto.");
-
-// A folder that exists, for a dialog to open in.
-QString existingOr(const QString &folder, const QString &fallback)
-{
-    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : fallback;
-}
+    "La riga di comando: correlator \u2011\u2011snr DB \u2011\u2011delay US \u2011\u2011output FILE scrive la "
+    "figura (.png, .svg, .pdf) o i valori (.csv) senza aprire la finestra; \u2011\u2011simulate SECONDI aggiunge "
+    "la simulazione; correlator \u2011\u2011help e man correlator dicono il resto.");
 
 } // namespace
 
 WindowActions::WindowActions(Form1 *form, const QString &program)
-    : QObject(form), form_(form), program_(program), simulation_(new QActionGroup(this))
+    : QObject(form), form_(form), writer_(new FigureWriter(form, program)), save_(new SaveFigure(form, writer_)),
+      simulation_(new QActionGroup(this))
 {
-    addAction(QStringLiteral("&Salva figura..."), QKeySequence::keyBindings(QKeySequence::Save), &WindowActions::save);
-    addAction(QStringLiteral("&Copia figura"), QKeySequence::keyBindings(QKeySequence::Copy), &WindowActions::copy);
+    addAction(QStringLiteral("&Salva figura..."), QKeySequence::keyBindings(QKeySequence::Save), [this] { save_->ask(); });
+    addAction(QStringLiteral("&Copia figura"), QKeySequence::keyBindings(QKeySequence::Copy),
+              [this] { copyFigure(*writer_, form_); });
     items_ << nullptr;
     createSimulationChoices();
     items_ << nullptr;
@@ -115,8 +93,7 @@ WindowActions::WindowActions(Form1 *form, const QString &program)
     connect(keys, &QAction::triggered, this, &WindowActions::openMenuFromKeyboard);
     form_->addAction(keys);
 
-    form_->setMouseTracking(true);
-    form_->installEventFilter(this);
+    new PlotToolTip(form_);
 }
 
 // Made when first opened: a window that is only looked at keeps the
@@ -188,114 +165,6 @@ void WindowActions::createSimulationChoices()
             form_->simulationSeconds());
 }
 
-// Where the last figure went in this run, or the pictures folder; named
-// after the settings, in the format chosen last.
-void WindowActions::save()
-{
-    auto *dialog = new QFileDialog(form_, QStringLiteral("Salva figura"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    QStringList filters;
-    for (const Format &format : kFormats)
-        filters << QString::fromLatin1(format.filter);
-    dialog->setNameFilters(filters);
-    const QString filter = lastFilter_.isEmpty() ? filters.front() : lastFilter_;
-    dialog->selectNameFilter(filter);
-    // Kept by the dialog's connection below: a copy of the filters, not a reference.
-    const auto suffixOf = [filters](const QString &chosen) {
-        return QString::fromLatin1(kFormats[filters.indexOf(chosen)].suffix);
-    };
-    dialog->setDefaultSuffix(suffixOf(filter));
-    dialog->setDirectory(existingOr(lastFolder_, existingOr(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
-                                                            QDir::homePath())));
-    dialog->selectFile(defaultName(suffixOf(filter)));
-    // A format chosen in the dialog is the name's suffix too.
-    connect(dialog, &QFileDialog::filterSelected, dialog, [dialog, suffixOf](const QString &chosen) {
-        dialog->setDefaultSuffix(suffixOf(chosen));
-    });
-    connect(dialog, &QFileDialog::fileSelected, this, [this, dialog](const QString &path) {
-        lastFolder_ = QFileInfo(path).absolutePath();
-        lastFilter_ = dialog->selectedNameFilter();
-        writeFigure(path, [](bool) {});
-    });
-    dialog->open();
-}
-
-QString WindowActions::defaultName(const QString &suffix) const
-{
-    const plot::Settings settings = form_->shown().settings;
-    return QStringLiteral("correlazione-%1dB-%2us.%3").arg(settings.snrDb).arg(settings.delayUs).arg(suffix);
-}
-
-// The program itself writes the figure, exactly as --output does for the
-// settings and the squares on screen: a realisation is the same for the
-// same seed, whatever the cores. It runs beside the window, which goes on
-// ticking, and what it refuses is shown as it would say it.
-void WindowActions::writeFigure(const QString &path, std::function<void(bool)> then)
-{
-    const Form1::Shown shown = form_->shown();
-    QStringList arguments{QStringLiteral("--snr"), QString::number(shown.settings.snrDb), QStringLiteral("--delay"),
-                          QString::number(shown.settings.delayUs)};
-    if (!shown.simulated.empty())
-        arguments << QStringLiteral("--simulate") << QString::number(shown.seconds, 'g', 17)
-                  << QStringLiteral("--seed") << QString::number(shown.seed);
-    arguments << QStringLiteral("--output") << path;
-    auto *writer = new QProcess(this);
-    const auto done = [this, writer, then](bool ok) {
-        writer->deleteLater();
-        if (!ok) {
-            QString line = QString::fromUtf8(writer->readAllStandardError()).section(u'\n', 0, 0);
-            if (line.startsWith(QLatin1String("correlator: ")))
-                line.remove(0, 12);
-            if (line.isEmpty())
-                line = QStringLiteral("il programma che scrive la figura non ha concluso (%1)").arg(writer->errorString());
-            QMessageBox::warning(form_, QStringLiteral("Figura non scritta"), line);
-        }
-        then(ok);
-    };
-    connect(writer, &QProcess::finished, this,
-            [done](int status, QProcess::ExitStatus how) { done(how == QProcess::NormalExit && status == 0); });
-    // A program that does not start never finishes.
-    connect(writer, &QProcess::errorOccurred, this, [done](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            done(false);
-    });
-    writer->start(program_, arguments);
-}
-
-// The picture, the vectors and the values, for a word processor, a vector
-// editor or a spreadsheet.
-void WindowActions::copy()
-{
-    // Shared by the three writers; the clipboard takes the data once all
-    // three are in.
-    struct Copying {
-        QTemporaryDir folder;
-        std::unique_ptr<QMimeData> data = std::make_unique<QMimeData>();
-        int left = 3;
-        bool failed = false;
-    };
-    auto copying = std::make_shared<Copying>();
-    for (const QString &suffix : {QStringLiteral("png"), QStringLiteral("svg"), QStringLiteral("csv")}) {
-        const QString path = copying->folder.filePath(QStringLiteral("figura.") + suffix);
-        writeFigure(path, [copying, path, suffix](bool ok) {
-            QFile file(path);
-            copying->failed = copying->failed || !ok || !file.open(QIODevice::ReadOnly);
-            if (!copying->failed) {
-                const QByteArray bytes = file.readAll();
-                if (suffix == QLatin1String("csv"))
-                    copying->data->setText(QString::fromUtf8(bytes));
-                else
-                    copying->data->setData(suffix == QLatin1String("png") ? QStringLiteral("image/png")
-                                                                          : QStringLiteral("image/svg+xml"),
-                                           bytes);
-            }
-            if (--copying->left == 0 && !copying->failed)
-                QGuiApplication::clipboard()->setMimeData(copying->data.release());
-        });
-    }
-}
-
 void WindowActions::setZoom(double zoom)
 {
     form_->setZoom(zoom);
@@ -351,56 +220,4 @@ void WindowActions::openMenuFromKeyboard()
     QWidget *focused = form_->focusWidget() ? form_->focusWidget() : form_;
     menu()->popup(focused->mapToGlobal(QPoint(0, focused->height() / 2)));
     menu_->setActiveAction(menu_->actions().constFirst());
-}
-
-// Over the plot, the lag under the pointer and the curve's value there, in
-// the readout's format; with the simulation, the estimate nearest to it.
-QString WindowActions::toolTipAt(QPoint position) const
-{
-    const QRect plot = form_->plotArea();
-    if (!plot.contains(position))
-        return {};
-    const Form1::Shown shown = form_->shown();
-    const double twips = form_->twipsPerPixel();
-    const double lag = std::clamp(((position.x() - form_->origin().x()) * twips - plot::trace::kOriginX)
-                                      / plot::trace::kTwipsPerMicrosecond,
-                                  plot::trace::kFirstLagUs, plot::trace::kLastLagUs);
-    // The traced lag nearest to it: never the delay itself, where the
-    // model's formula is 0 / 0.
-    const double traced = plot::trace::kFirstLagUs
-                          + std::round((lag - plot::trace::kFirstLagUs) / plot::trace::kLagStepUs) * plot::trace::kLagStepUs;
-    const QLocale locale = QLocale::system();
-    const std::string separator = locale.decimalPoint().toStdString();
-    const auto readout = [&](double value) { return QString::fromStdString(plot::zeroLagText(value, separator)); };
-    const double value = model::correlationAt(traced, shown.settings.delayUs,
-                                              model::correlationGain(shown.settings.snrDb), shown.quantization);
-    QString text = QStringLiteral("τ = %1 µs   C = %2").arg(locale.toString(lag, 'f', 1), readout(value));
-    if (!shown.simulated.empty()) {
-        const auto k = std::size_t(std::lround(lag / plot::kSimulatedLagStepUs));
-        if (k < shown.simulated.size())
-            text += QStringLiteral("   stima a %1 µs = %2")
-                        .arg(locale.toString(double(k) * plot::kSimulatedLagStepUs, 'f', 0),
-                             readout(shown.simulated[k]));
-    }
-    return text;
-}
-
-bool WindowActions::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched != form_ || event->type() != QEvent::ToolTip)
-        return QObject::eventFilter(watched, event);
-    const auto *help = static_cast<QHelpEvent *>(event);
-    QString text;
-    try {
-        text = toolTipAt(help->pos());
-    } catch (...) {
-        // A value the model cannot give is no value to show.
-    }
-    if (text.isEmpty()) {
-        QToolTip::hideText();
-        event->ignore();
-    } else {
-        QToolTip::showText(help->globalPos(), text, form_);
-    }
-    return true;
 }

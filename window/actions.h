@@ -1,7 +1,7 @@
 // What the window offers beyond its controls, from its context menu (a
 // right click on the window, the Menu key, Shift+F10) and from the
-// desktop's standard keys: save and copy the figure, the simulation, the
-// values under the pointer, zoom and full screen, help, closing.
+// desktop's standard keys: save and copy the figure, the simulation, zoom
+// and full screen, help, closing; and the values under the pointer.
 #pragma once
 
 #include <QObject>
@@ -9,30 +9,25 @@
 #include <QList>
 #include <QString>
 
-#include <functional>
-
+class FigureWriter;
 class Form1;
 class QAction;
 class QActionGroup;
 class QMenu;
+class SaveFigure;
 
 class WindowActions : public QObject {
     Q_OBJECT
 
 public:
-    // program: this program's binary, which writes the figures exactly as
-    // its --output does.
+    // program: this program's own running image, which writes the figures
+    // exactly as its --output does.
     WindowActions(Form1 *form, const QString &program);
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     template <typename Slot>
     QAction *addAction(const QString &text, const QList<QKeySequence> &keys, Slot slot);
     void createSimulationChoices();
-    void save();
-    void copy();
     void zoomIn();
     void zoomOut();
     void actualSize();
@@ -42,14 +37,10 @@ private:
     void openMenuFromKeyboard();
     QMenu *menu();
     void setZoom(double zoom);
-    // Runs the program to write the figure on screen to path; then(ok)
-    // runs when it is done, after a failure has been shown.
-    void writeFigure(const QString &path, std::function<void(bool)> then);
-    QString defaultName(const QString &suffix) const;
-    QString toolTipAt(QPoint position) const;
 
     Form1 *form_;
-    QString program_;
+    FigureWriter *writer_;
+    SaveFigure *save_;
     // The menu's entries in order; nullptr for a separator.
     QList<QAction *> items_;
     QAction *simulationEntry_ = nullptr;
@@ -57,6 +48,4 @@ private:
     QActionGroup *simulation_;
     QAction *zoomIn_ = nullptr;
     QAction *zoomOut_ = nullptr;
-    QString lastFolder_;
-    QString lastFilter_;
 };

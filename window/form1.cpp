@@ -39,7 +39,7 @@ Form1::Form1(QWidget *parent)
     setWindowTitle(QStringLiteral("Form1"));
     // The layout is fixed in twips from the left, whatever the language.
     setLayoutDirection(Qt::LeftToRight);
-    accessibility::install();
+    accessibility::install(staticMetaObject);
     createControls();
 
     // The surface comes with the first repaint, which is the first to need it.

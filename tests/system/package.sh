@@ -19,6 +19,14 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
+# A build of the program alone, as scripts/run makes it, is enough to
+# install everything, the manual page and the changelog with it.
+rm -f "$build/data/correlator.1.gz" "$build/data/changelog.gz"
+cmake --build "$build" --target correlator >/dev/null || fail "the program did not build"
+cmake --install "$build" --prefix "$scratch/prefix" >/dev/null \
+    || fail "installing after a build of the program alone failed"
+[ -f "$scratch/prefix/share/man/man1/correlator.1.gz" ] || fail "no manual page installed after a build of the program alone"
+
 (cd "$build" && cpack -G DEB -B "$scratch/out" >/dev/null) || fail "cpack could not build the package"
 deb=$(ls "$scratch"/out/*.deb)
 echo "package $(basename "$deb"), $(stat -c %s "$deb") bytes"
@@ -32,7 +40,7 @@ for path in ./usr/bin/correlator ./usr/share/applications/$id.desktop \
     grep -q " $path\$" <<<"$contents" || fail "$path is not in the package"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libqt6widgets6 qt6-qpa-plugins; do
+for needed in libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core; do
     grep -q "$needed" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 

@@ -165,21 +165,22 @@ def main():
         try:
             if event.source.getRole() == pyatspi.ROLE_TOOL_TIP:
                 tips.append(str(event.source.name))
+            if event.type.startswith("object:property-change:accessible-"):
+                source = event.source
+                events.append((time.monotonic(), event.type, source.getRoleName(), source.name,
+                               source.description))
+            elif event.type == "focus:":
+                focused.append(str(event.source.name))
+                focused_nodes.append(event.source)
         except GLib.GError:
-            pass  # gone already: a menu that closed
-        if event.type.startswith("object:property-change:accessible-"):
-            source = event.source
-            events.append((time.monotonic(), event.type, source.getRoleName(), source.name,
-                           source.description))
-        elif event.type == "focus:":
-            focused.append(str(event.source.name))
-            focused_nodes.append(event.source)
+            pass  # gone already: a menu or a dialog that closed
 
     pyatspi.Registry.registerEventListener(on_event, "object:", "window:", "focus:")
     orca = Orca(scratch)
 
-    # Numbers as in C, Qt's own texts in Italian.
-    env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", LC_ALL="C", LANGUAGE="it")
+    # Numbers as in C; Qt's own texts are Italian whatever the locale.
+    env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", LC_ALL="C")
+    env.pop("LANGUAGE", None)
     with tempfile.TemporaryFile() as errors:
         app_process = subprocess.Popen([program], env=env, stderr=errors)
         try:
@@ -241,11 +242,28 @@ def main():
             pump(1.5)
             xdotool("key", "Escape")
             pump(0.5)
-            # The guide, read as it opens.
+            # The guide, read as it opens; Qt's buttons in Italian.
+            buttons = lambda: {n.name for n in nodes(app) if n.getRole() == pyatspi.ROLE_PUSH_BUTTON}
             xdotool("key", "F1")
+            assert wait_for(lambda: "Chiudi" in buttons()), f"the guide has no Chiudi button: {buttons()}"
             pump(3)
             xdotool("key", "Escape")
             pump(0.5)
+            # Qt's file dialog, in Italian too.
+            xdotool("windowfocus", "--sync", window)
+            xdotool("key", "ctrl+s")
+            assert wait_for(lambda: {"Salva", "Annulla"} <= buttons()), \
+                f"the save dialog has no Salva and Annulla buttons: {buttons()}"
+            # A save refused says why, in the line the command line prints.
+            xdotool("key", "ctrl+a")
+            xdotool("type", os.path.join(scratch, "missing", "figura.png"))
+            xdotool("key", "Return")
+            why = lambda: [n.name for n in nodes(app)
+                           if n.getRole() == pyatspi.ROLE_LABEL and "impossibile scrivere" in n.name]
+            assert wait_for(why), "no message box saying why the save was refused"
+            assert why()[0].startswith("impossibile scrivere '"), why()
+            xdotool("search", "--name", "^Figura non scritta$", "windowfocus", "--sync", "key", "Return")
+            assert wait_for(lambda: not why() and "Salva" not in buttons()), "the message box did not close"
             # Over the plot, the lag under the pointer and the curve there.
             xdotool("windowfocus", "--sync", window)
             xdotool("mousemove", "--window", window, str(round((100 + 150 * 30.636) / 15)), "100")

@@ -10,12 +10,16 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
+#include <csignal>
+#include <functional>
 #include <memory>
+#include <sys/resource.h>
 
 namespace {
 
@@ -71,6 +75,27 @@ bool hasFrame(const QImage &image)
 
 bool hasCurve(const QImage &image) { return curveExtent(image).count > 0; }
 
+bool hasSquares(const QImage &image)
+{
+    const QImage plot = image.copy(kPlot);
+    for (int y = 0; y < plot.height(); ++y)
+        for (int x = 0; x < plot.width(); ++x)
+            if ((plot.pixel(x, y) & 0xffffff) == 0x0000ff)
+                return true;
+    return false;
+}
+
+// The settings of a window just started, and those the bars' test leaves.
+const QStringList kFirstSettings{"--snr", "0", "--delay", "0"};
+const QStringList kBarsSettings{"--snr", "10", "--delay", "5"};
+
+// What a program that replaces this one on disk might write.
+const QByteArray kAnotherProgram = "#!/bin/sh\n"
+                                   "while [ $# -gt 1 ]; do\n"
+                                   "    [ \"$1\" = --output ] && echo another > \"$2\"\n"
+                                   "    shift\n"
+                                   "done\n";
+
 } // namespace
 
 class TestEndToEnd : public QObject {
@@ -79,19 +104,29 @@ class TestEndToEnd : public QObject {
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void cleanup();
     void opensWithTheBareFrame();
     void firstTickDrawsTheCurve();
     void barsTakeEffectAtTheNextTick();
     void repaintRequestErasesTheCurve();
+    void zoomKeys_data();
+    void zoomKeys();
+    void saveWritesWhatTheCommandLineWrites_data();
     void saveWritesWhatTheCommandLineWrites();
+    void copyPutsTheFigureOnTheClipboard_data();
     void copyPutsTheFigureOnTheClipboard();
     void aFailedSaveIsShownAndTheWindowTicks();
+    void saveAfterAnotherStart_data();
+    void saveAfterAnotherStart();
+    void aFailedCopyIsSaidOnce();
     void closingEndsTheProgram_data();
     void closingEndsTheProgram();
 
 private:
-    // Starts the program and waits for its window.
-    void launch();
+    // Starts the program and waits for its window; limits is run in the
+    // program's process before it starts.
+    void launch(const QStringList &arguments = {}, const QString &program = {},
+                const std::function<void()> &limits = {});
     void stop();
     // Runs a tool against the test's display; its output, or empty when it
     // fails (quietly if quiet is set).
@@ -106,12 +141,20 @@ private:
     void keys(const QStringList &keys);
     // The first visible window of that title, once there is one.
     QString windowNamed(const QString &title);
-    // Ctrl+S, and in the file dialog the path and Return.
-    void saveAs(const QString &path);
-    // What the command line writes for the settings on screen.
-    QByteArray exported(const QString &suffix);
+    // Whether a window of that title is there now.
+    bool isShown(const QString &title);
+    // Ctrl+S, and in the file dialog the path typed over the suggestion
+    // (none: the suggestion kept), then the keys, then Return.
+    void saveAs(const QString &path, const QStringList &keys = {});
+    // The file a save writes, once it is there; empty, and why, when it
+    // does not come or a message box says it was refused.
+    QByteArray saved(const QString &path, QString *why);
+    // What the command line writes for these settings.
+    QByteArray exported(const QString &suffix, const QStringList &settings);
 
     QString correlator;
+    // The settings on screen, as the command line gives them.
+    QStringList onScreen;
     QProcess xvfb;
     QProcess app;
     QByteArray display;
@@ -177,24 +220,58 @@ QString TestEndToEnd::windowNamed(const QString &title)
     return QString::fromLatin1(found.split('\n').value(0));
 }
 
-void TestEndToEnd::saveAs(const QString &path)
+bool TestEndToEnd::isShown(const QString &title)
 {
-    keys({"ctrl+s"});
+    return !run("xdotool", {"search", "--onlyvisible", "--name", '^' + title + '$'}, true).isEmpty();
+}
+
+void TestEndToEnd::saveAs(const QString &path, const QStringList &keys)
+{
+    this->keys({"ctrl+s"});
     const QString id = windowNamed("Salva figura");
     QVERIFY2(!id.isEmpty(), "no file dialog");
-    run("xdotool", {"windowfocus", "--sync", id, "key", "ctrl+a"});
-    run("xdotool", {"type", "--delay", "5", path});
+    run("xdotool", {"windowfocus", "--sync", id});
+    if (!path.isEmpty()) {
+        run("xdotool", {"key", "ctrl+a"});
+        run("xdotool", {"type", "--delay", "5", path});
+    }
+    if (!keys.isEmpty())
+        run("xdotool", QStringList{"key", "--delay", "100"} + keys);
     run("xdotool", {"key", "Return"});
 }
 
-QByteArray TestEndToEnd::exported(const QString &suffix)
+QByteArray TestEndToEnd::saved(const QString &path, QString *why)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < kPatienceMs) {
+        // Written beside and renamed: a file there is whole.
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            return file.readAll();
+        if (isShown("Figura non scritta")) {
+            *why = QFileInfo(path).fileName() + " refused: a box \"Figura non scritta\"";
+            run("xdotool", {"search", "--onlyvisible", "--name", "^Figura non scritta$", "windowfocus", "--sync",
+                            "key", "Return"},
+                true);
+            return {};
+        }
+        QTest::qWait(20);
+    }
+    *why = QFileInfo(path).fileName() + " was not written within the patience; the folder holds "
+           + QFileInfo(path).dir().entryList(QDir::Files).join(", ");
+    return {};
+}
+
+QByteArray TestEndToEnd::exported(const QString &suffix, const QStringList &settings)
 {
     const QString path = scratch.filePath("exported." + suffix);
+    QFile::remove(path);
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LC_ALL", "C");
     process.setProcessEnvironment(env);
-    process.start(correlator, {"--snr", "10", "--delay", "5", "--output", path});
+    process.start(correlator, settings + QStringList{"--output", path});
     if (!process.waitForFinished(kPatienceMs) || process.exitCode() != 0)
         return {};
     QFile file(path);
@@ -224,7 +301,7 @@ void TestEndToEnd::initTestCase()
                               "the X server does not take connections", kPatienceMs);
 }
 
-void TestEndToEnd::launch()
+void TestEndToEnd::launch(const QStringList &arguments, const QString &program, const std::function<void()> &limits)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", QString::fromLatin1(display));
@@ -233,18 +310,24 @@ void TestEndToEnd::launch()
     env.remove("WAYLAND_DISPLAY");
     app.setProcessEnvironment(env);
     app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    app.setChildProcessModifier(limits);
     sinceLaunch.start();
-    app.start(correlator, {});
+    app.start(program.isEmpty() ? correlator : program, arguments);
     QVERIFY2(app.waitForStarted(kPatienceMs), "correlator did not start");
 
     const QString pid = QString::number(app.processId());
     QByteArray found;
-    QTRY_VERIFY2_WITH_TIMEOUT(
-        !(found = run("xdotool", {"search", "--onlyvisible", "--pid", pid, "--name", "^Form1$"}, true)).isEmpty(),
-        qPrintable(QStringLiteral("no window on %1; correlator %2")
-                       .arg(QString::fromLatin1(display), app.state() == QProcess::Running ? "running" : "gone")),
+    const bool shown = QTest::qWaitFor(
+        [&] {
+            found = run("xdotool", {"search", "--onlyvisible", "--pid", pid, "--name", "^Form1$"}, true);
+            return !found.isEmpty();
+        },
         kPatienceMs);
+    QVERIFY2(shown, qPrintable(QStringLiteral("no window on %1; correlator %2")
+                                   .arg(QString::fromLatin1(display),
+                                        app.state() == QProcess::Running ? "running" : "gone")));
     window = found.split('\n').value(0).toULong();
+    onScreen = kFirstSettings;
 }
 
 void TestEndToEnd::stop()
@@ -256,6 +339,14 @@ void TestEndToEnd::stop()
             app.waitForFinished(kPatienceMs);
         }
     }
+}
+
+// After a row that failed, the program goes, with whatever dialog or
+// message box it left: the next row starts it afresh.
+void TestEndToEnd::cleanup()
+{
+    if (QTest::currentTestFailed())
+        stop();
 }
 
 void TestEndToEnd::cleanupTestCase()
@@ -349,6 +440,7 @@ void TestEndToEnd::barsTakeEffectAtTheNextTick()
     QVERIFY(moved.copy(kLabel14) != lastTraced.copy(kLabel14));
     QVERIFY(moved.copy(kLabel3) != lastTraced.copy(kLabel3));
     lastTraced = moved;
+    onScreen = kBarsSettings;
 }
 
 // A repaint request from the window system erases the curve and keeps the
@@ -375,36 +467,102 @@ void TestEndToEnd::repaintRequestErasesTheCurve()
     QCOMPARE(back.copy(kPlot), lastTraced.copy(kPlot));
 }
 
+// The keys resize the whole window: 769 x 697 pixels at 100 %, 961 x 871
+// at 125 %.
+void TestEndToEnd::zoomKeys_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("Ctrl++") << "ctrl+plus" << QSize(961, 871);
+    QTest::newRow("Ctrl+0") << "ctrl+0" << QSize(769, 697);
+}
+
+void TestEndToEnd::zoomKeys()
+{
+    QFETCH(QString, key);
+    QFETCH(QSize, size);
+    if (app.state() == QProcess::NotRunning)
+        launch();
+    keys({key});
+    const QImage zoomed = waitForShot([&](const QImage &image) { return image.size() == size; });
+    QVERIFY2(!zoomed.isNull(), qPrintable(QStringLiteral("the window stayed %1 x %2 after %3")
+                                              .arg(shot().width())
+                                              .arg(shot().height())
+                                              .arg(key)));
+}
+
 // Through the real file dialog, the bytes the command line writes for the
-// settings on screen (10 dB and 5 microseconds, from the bars' test).
+// settings on screen (10 dB and 5 microseconds, from the bars' test): a
+// name typed whole; a name without a suffix, in the format chosen in the
+// dialog; and the dialog's own suggestion, in the folder and the format of
+// the last save.
+void TestEndToEnd::saveWritesWhatTheCommandLineWrites_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("dialogKeys");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("saved.png typed") << "saved.png" << QStringList{} << "saved.png";
+    // From the name, Tab reaches the format; Down is the next one, SVG.
+    QTest::newRow("fig typed, SVG chosen") << "fig" << QStringList{"Tab", "Down", "shift+Tab"} << "fig.svg";
+    QTest::newRow("the suggestion, after an SVG save") << "" << QStringList{} << "correlazione-%1dB-%2us.svg";
+}
+
 void TestEndToEnd::saveWritesWhatTheCommandLineWrites()
 {
-    const QString path = scratch.filePath("saved.png");
-    saveAs(path);
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() > 0, kPatienceMs);
-    QFile saved(path);
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    const QByteArray expected = exported("png");
+    QFETCH(QString, typed);
+    QFETCH(QStringList, dialogKeys);
+    QFETCH(QString, file);
+    if (app.state() == QProcess::NotRunning)
+        launch();
+    if (file.contains('%'))
+        file = file.arg(onScreen[1], onScreen[3]);
+    saveAs(typed.isEmpty() ? QString() : scratch.filePath(typed), dialogKeys);
+    if (QTest::currentTestFailed())
+        return;
+    QString why;
+    const QByteArray bytes = saved(scratch.filePath(file), &why);
+    QVERIFY2(!bytes.isEmpty(), qPrintable(why));
+    const QByteArray expected = exported(QFileInfo(file).suffix(), onScreen);
     QVERIFY(!expected.isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT((saved.seek(0), saved.readAll()), expected, kPatienceMs);
+    QVERIFY2(bytes == expected, qPrintable(file + " is not what --output writes"));
+}
+
+// Pasted as a word processor, a vector editor and a spreadsheet ask.
+void TestEndToEnd::copyPutsTheFigureOnTheClipboard_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("image/png") << "image/png" << "png";
+    QTest::newRow("image/svg+xml") << "image/svg+xml" << "svg";
+    QTest::newRow("UTF8_STRING") << "UTF8_STRING" << "csv";
 }
 
 void TestEndToEnd::copyPutsTheFigureOnTheClipboard()
 {
+    QFETCH(QString, target);
+    QFETCH(QString, suffix);
+    if (app.state() == QProcess::NotRunning)
+        launch();
     keys({"ctrl+c"});
-    const QByteArray expected = exported("png");
+    const QByteArray expected = exported(suffix, onScreen);
     QVERIFY(!expected.isEmpty());
-    QByteArray pasted;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (pasted = run("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"}, true)) == expected, kPatienceMs);
-    const QByteArray csv = run("xclip", {"-selection", "clipboard", "-t", "UTF8_STRING", "-o"});
-    QCOMPARE(csv, exported("csv"));
+    QElapsedTimer clock;
+    clock.start();
+    bool pasted = false;
+    while (!pasted && clock.elapsed() < kPatienceMs && !isShown("Figura non scritta")) {
+        pasted = run("xclip", {"-selection", "clipboard", "-t", target, "-o"}, true) == expected;
+        QTest::qWait(20);
+    }
+    QVERIFY2(!isShown("Figura non scritta"), "the copy was refused: a box \"Figura non scritta\"");
+    QVERIFY2(pasted, qPrintable("the clipboard offers no " + target + " equal to what --output writes"));
 }
 
 // A save that fails says why, as the command line would; the window goes
 // on ticking meanwhile: a repaint's bare frame gets its curve back.
 void TestEndToEnd::aFailedSaveIsShownAndTheWindowTicks()
 {
+    if (app.state() == QProcess::NotRunning)
+        launch();
     saveAs(scratch.filePath("missing/new.png"));
     const QString box = windowNamed("Figura non scritta");
     QVERIFY2(!box.isEmpty(), "no message box");
@@ -421,6 +579,107 @@ void TestEndToEnd::aFailedSaveIsShownAndTheWindowTicks()
     QVERIFY(!QFileInfo::exists(scratch.filePath("missing")));
 }
 
+// A program started otherwise, then saving: with the squares on screen,
+// the figure holds those squares; after the program's file was removed or
+// replaced on disk (an upgrade under a running window), the running
+// program still writes it.
+void TestEndToEnd::saveAfterAnotherStart_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("onDisk"); // what becomes of a copy of the program it runs from
+    QTest::newRow("with the squares on screen") << QStringList{"--simulate", "0.3", "--seed", "7"} << "";
+    QTest::newRow("its file removed") << QStringList{} << "removed";
+    QTest::newRow("its file replaced") << QStringList{} << "replaced";
+}
+
+void TestEndToEnd::saveAfterAnotherStart()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, onDisk);
+    stop();
+    const QString copy = scratch.filePath("bin/correlator");
+    if (!onDisk.isEmpty()) {
+        QVERIFY(QDir(scratch.path()).mkpath("bin"));
+        QFile::remove(copy);
+        QVERIFY(QFile::copy(correlator, copy));
+    }
+    launch(arguments, onDisk.isEmpty() ? QString() : copy);
+    QVERIFY(!waitForShot(hasCurve).isNull());
+    if (onDisk == "removed") {
+        QVERIFY(QFile::remove(copy));
+    } else if (onDisk == "replaced") {
+        // As a package manager does it: a new file renamed over the old.
+        QFile another(copy + ".new");
+        QVERIFY(another.open(QIODevice::WriteOnly) && another.write(kAnotherProgram) == kAnotherProgram.size());
+        another.close();
+        QVERIFY(another.setPermissions(another.permissions() | QFile::ExeOwner));
+        QVERIFY(QFile::rename(copy + ".new", copy) || (QFile::remove(copy) && QFile::rename(copy + ".new", copy)));
+    }
+    const QString path = scratch.filePath(QTest::currentDataTag() + QStringLiteral(".png"));
+    if (arguments.isEmpty()) {
+        saveAs(path);
+        if (QTest::currentTestFailed())
+            return;
+        QString why;
+        const QByteArray bytes = saved(path, &why);
+        QVERIFY2(!bytes.isEmpty(), qPrintable(why));
+        QVERIFY2(bytes == exported("png", onScreen), "the figure is not what --output writes");
+        return;
+    }
+    // The squares change at every tick: the figure is compared with the
+    // plot on screen when no tick came between the look before Return and
+    // the look after the file is there.
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        QFile::remove(path);
+        QVERIFY2(!waitForShot(hasSquares).isNull(), "no squares on screen");
+        keys({"ctrl+s"});
+        const QString id = windowNamed("Salva figura");
+        QVERIFY2(!id.isEmpty(), "no file dialog");
+        run("xdotool", {"windowfocus", "--sync", id, "key", "ctrl+a"});
+        run("xdotool", {"type", "--delay", "5", path});
+        // The dialog beside the window, not over its plot; uncovered, the
+        // plot is bare until the next tick.
+        run("xdotool", {"windowmove", "--sync", id, "800", "0"});
+        const QImage before = waitForShot(hasSquares);
+        run("xdotool", {"key", "Return"});
+        QString why;
+        const QByteArray bytes = saved(path, &why);
+        QVERIFY2(!bytes.isEmpty(), qPrintable(why));
+        const QImage after = shot();
+        if (before.copy(kPlot) != after.copy(kPlot))
+            continue;
+        const QImage figure = QImage::fromData(bytes, "PNG").convertToFormat(QImage::Format_RGB32);
+        QVERIFY2(figure.copy(kPlot) == before.copy(kPlot), "the figure's squares are not those on screen");
+        return;
+    }
+    QFAIL("a tick came between every look before a save and the look after it");
+}
+
+// A copy whose three files cannot be written (no file may grow past 4 kB)
+// says so in one message box.
+void TestEndToEnd::aFailedCopyIsSaidOnce()
+{
+    stop();
+    const auto stopAfter = qScopeGuard([this] { stop(); }); // boxes and all
+    launch({}, {}, [] {
+        const rlimit small{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &small);
+        std::signal(SIGXFSZ, SIG_IGN); // a write past it fails rather than kills
+    });
+    QVERIFY(!waitForShot(hasCurve).isNull());
+    keys({"ctrl+c"});
+    QVERIFY2(!windowNamed("Figura non scritta").isEmpty(), "no message box");
+    // Each writer has told the window by the time it is gone.
+    const auto writing = [pid = app.processId()] {
+        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+        return !children.open(QIODevice::ReadOnly) || !children.readAll().trimmed().isEmpty();
+    };
+    QVERIFY2(QTest::qWaitFor([&] { return !writing(); }, kPatienceMs), "the writers did not end");
+    QTest::qWait(500);
+    const QByteArray boxes = run("xdotool", {"search", "--onlyvisible", "--name", "^Figura non scritta$"});
+    QCOMPARE(boxes.trimmed().split('\n').size(), 1);
+}
+
 void TestEndToEnd::closingEndsTheProgram_data()
 {
     QTest::addColumn<QString>("how");
@@ -428,6 +687,8 @@ void TestEndToEnd::closingEndsTheProgram_data()
     QTest::newRow("destroyed by another client") << "xdotool windowclose";
     QTest::newRow("Ctrl+W") << "ctrl+w";
     QTest::newRow("Ctrl+Q") << "ctrl+q";
+    // Closing waits for the figure being written.
+    QTest::newRow("Ctrl+Q at once after a save") << "save, ctrl+q";
 }
 
 // The program lives exactly as long as its window, and ends with status 0.
@@ -442,12 +703,20 @@ void TestEndToEnd::closingEndsTheProgram()
         QVERIFY2(x->sendWmDeleteWindow(window, &error), qPrintable(error));
     } else if (how.startsWith("xdotool")) {
         run("xdotool", {"windowclose", QString::number(window)});
+    } else if (how.startsWith("save")) {
+        saveAs(scratch.filePath("closing.png"));
+        keys({"ctrl+q"});
     } else {
         keys({how});
     }
     QVERIFY2(app.waitForFinished(kPatienceMs), "still running after its window went");
     QCOMPARE(app.exitStatus(), QProcess::NormalExit);
     QCOMPARE(app.exitCode(), 0);
+    if (how.startsWith("save")) {
+        QFile file(scratch.filePath("closing.png"));
+        QVERIFY2(file.open(QIODevice::ReadOnly), "the figure saved just before closing was not written");
+        QVERIFY2(file.readAll() == exported("png", onScreen), "the figure is not what --output writes");
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

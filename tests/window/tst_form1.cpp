@@ -4,6 +4,7 @@
 #include "plot/imagesurface.h"
 #include "scrollbarpart.h"
 #include "window/actions.h"
+#include "window/backgroundsimulation.h"
 #include "window/form1.h"
 
 #include <QAction>
@@ -12,14 +13,23 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <optional>
 
 namespace {
+
+// For what must come, however busy the machine: well within the test's
+// timeout, so that a row that waits in vain fails and says for what.
+// (QTRY_ would wait thrice as long before failing: QTest::qWaitFor.)
+constexpr int kPatienceMs = 15000;
 
 QImage bareFrame(const Form1 &form)
 {
@@ -54,8 +64,13 @@ private slots:
     void barChangeWaitsForTheTick();
     void tickRecomputes();
     void repaintRequestErasesTheCurve();
+    void squaresFollowTheBars_data();
     void squaresFollowTheBars();
     void simulationFromTheMenu();
+    void fullScreenKey_data();
+    void fullScreenKey();
+    void closingWhileAFigureIsWritten();
+    void guideKeepsOptionsWhole();
     void resizingMovesNothing_data();
     void resizingMovesNothing();
     void failureEndsTheProgram_data();
@@ -360,11 +375,23 @@ void TestForm1::repaintRequestErasesTheCurve()
 
 // The squares are a realisation for the settings the tick shows, a fresh
 // one each time; after a bar moves there are none until one for the new
-// settings is done, never those of the old.
+// settings is done, never those of the old. A bar that moves while a
+// realisation runs (42 s of signal take a while on any machine) abandons
+// it, and one for the new settings follows without waiting for a tick.
+void TestForm1::squaresFollowTheBars_data()
+{
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<bool>("whileRunning");
+    QTest::newRow("5 s of signal, the bar moved once squares are shown") << 5.0 << false;
+    QTest::newRow("42 s of signal, the bar moved during the first realisation") << 42.0 << true;
+}
+
 void TestForm1::squaresFollowTheBars()
 {
+    QFETCH(double, seconds);
+    QFETCH(bool, whileRunning);
     timer()->stop();
-    form->setSimulation(5, 1);
+    form->setSimulation(seconds, 1);
     const auto onTheCurve = [&](plot::Settings settings) {
         const std::span<const double> drawn = form->simulated();
         const double gain = model::correlationGain(settings.snrDb);
@@ -376,18 +403,45 @@ void TestForm1::squaresFollowTheBars()
     };
     const plot::Settings before{40, 0}, after{40, 150};
     form->setSettings(before);
-    QTRY_VERIFY_WITH_TIMEOUT((form->calcolo(), !form->simulated().empty()), 60000);
-    QVERIFY(onTheCurve(before));
-    const std::vector<double> first(form->simulated().begin(), form->simulated().end());
-    QTRY_VERIFY_WITH_TIMEOUT((form->calcolo(), !form->simulated().empty()
-                              && !std::equal(first.begin(), first.end(), form->simulated().begin())), 60000);
+    if (whileRunning) {
+        form->calcolo();
+    } else {
+        QVERIFY2(QTest::qWaitFor([&] { return form->calcolo(), !form->simulated().empty(); }, kPatienceMs),
+                 "no squares");
+        QVERIFY(onTheCurve(before));
+        const std::vector<double> first(form->simulated().begin(), form->simulated().end());
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         form->calcolo();
+                         return !form->simulated().empty()
+                                && !std::equal(first.begin(), first.end(), form->simulated().begin());
+                     },
+                     kPatienceMs),
+                 "the same squares tick after tick");
+    }
 
     form->setSettings(after);
     form->calcolo();
     QVERIFY(form->simulated().empty());
+    if (whileRunning) {
+        // No tick meanwhile: what finishes next is the simulation's own doing.
+        const auto *simulation = form->findChild<BackgroundSimulation *>();
+        QVERIFY(simulation);
+        QVERIFY2(QTest::qWaitFor([&] { return simulation->latestFor(after, model::Levels::Two) || simulation->latestFor(before, model::Levels::Two); },
+                                 kPatienceMs),
+                 "no realisation finished after the bar moved");
+        QVERIFY2(!simulation->latestFor(before, model::Levels::Two), "the realisation for the old settings was finished, not abandoned");
+    }
     bool stale = false;
-    QTRY_VERIFY_WITH_TIMEOUT((form->calcolo(), stale |= !onTheCurve(after), !form->simulated().empty()), 60000);
-    QVERIFY(!stale);
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     form->calcolo();
+                     stale |= !onTheCurve(after);
+                     return !form->simulated().empty();
+                 },
+                 kPatienceMs),
+             "no squares for the settings after the bar moved");
+    QVERIFY2(!stale, "squares off the curve of the settings on screen");
 }
 
 // The menu's choice is the command line's, and switches the simulation.
@@ -405,6 +459,116 @@ void TestForm1::simulationFromTheMenu()
     QCOMPARE(form->simulationSeconds(), std::optional<double>(42));
     choice("&Nessuna")->trigger();
     QCOMPARE(form->simulationSeconds(), std::nullopt);
+}
+
+// F11 enters full screen, the layout in the middle, and leaves it again.
+void TestForm1::fullScreenKey_data()
+{
+    QTest::addColumn<int>("presses");
+    QTest::addColumn<bool>("fullScreen");
+    QTest::newRow("F11") << 1 << true;
+    QTest::newRow("F11 F11") << 2 << false;
+}
+
+void TestForm1::fullScreenKey()
+{
+    QFETCH(int, presses);
+    QFETCH(bool, fullScreen);
+    new WindowActions(&*form, QString());
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&*form));
+    for (int i = 0; i < presses; ++i)
+        QTest::keyClick(&*form, Qt::Key_F11);
+    QVERIFY2(QTest::qWaitFor([&] { return form->isFullScreen() == fullScreen; }, kPatienceMs),
+             fullScreen ? "not in full screen" : "still in full screen");
+    const QSize layout(769, 697);
+    if (fullScreen)
+        QVERIFY2(QTest::qWaitFor([&] { return form->size() == form->screen()->size(); }, kPatienceMs),
+                 "in full screen, smaller than the screen");
+    // As much room left of the layout as right of it, above as below
+    // (none where the screen is smaller than the layout).
+    const QPoint expected(std::max(0, (form->width() - layout.width()) / 2),
+                          std::max(0, (form->height() - layout.height()) / 2));
+    QCOMPARE(form->origin(), fullScreen ? expected : QPoint());
+    QCOMPARE(bar("HScroll1")->pos(), form->origin() + QPoint(48, 536));
+}
+
+// A figure that takes longer than closing waits for: the window says it
+// was not written, and then closes; the writer does not outlive it.
+void TestForm1::closingWhileAFigureIsWritten()
+{
+    QTemporaryDir scratch;
+    const QString slow = scratch.filePath("slow");
+    QFile script(slow);
+    QVERIFY(script.open(QIODevice::WriteOnly) && script.write("#!/bin/sh\nexec sleep 60\n") > 0);
+    script.close();
+    QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
+    new WindowActions(&*form, slow);
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&*form));
+    QTest::keyClick(&*form, Qt::Key_C, Qt::ControlModifier); // three writers
+    // The box waits for an answer in an event loop of its own.
+    QString said;
+    bool writing = true;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            said = box->windowTitle() + ": " + box->text();
+            const QList<QProcess *> writers = form->findChildren<QProcess *>();
+            writing = std::any_of(writers.begin(), writers.end(),
+                                  [](QProcess *writer) { return writer->state() != QProcess::NotRunning; });
+            box->accept();
+        }
+    });
+    answer.start(50);
+    form->close();
+    QVERIFY2(form->isVisible(), "closed at once, the figure being written");
+    QVERIFY2(QTest::qWaitFor([&] { return !form->isVisible(); }, kPatienceMs), "the window did not close");
+    QVERIFY2(said.startsWith("Figura non scritta: "), qPrintable("no box saying the figure was not written: " + said));
+    QVERIFY2(!writing, "a writer still runs");
+}
+
+// The guide's command-line options never break across lines, at whatever
+// width its box takes.
+void TestForm1::guideKeepsOptionsWhole()
+{
+    new WindowActions(&*form, QString());
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&*form));
+    QString text;
+    QFont font;
+    QTimer reader;
+    connect(&reader, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            const auto *label = box->findChild<QLabel *>("qt_msgbox_label");
+            text = label->text();
+            font = label->font();
+            box->close();
+        }
+    });
+    reader.start(50);
+    QTest::keyClick(&*form, Qt::Key_F1); // back once the guide is closed
+    QVERIFY2(!text.isEmpty(), "no guide");
+    static const QRegularExpression option(QStringLiteral("[-\u2010\u2011]{2}[a-z]+"));
+    QStringList options;
+    for (const QRegularExpressionMatch &found : option.globalMatch(text))
+        options << found.captured();
+    QVERIFY2(options.size() >= 5, qPrintable(options.join(' ')));
+    for (int width = 100; width <= 800; ++width) {
+        QTextLayout layout(text, font);
+        QTextOption wrapping;
+        wrapping.setWrapMode(QTextOption::WordWrap);
+        layout.setTextOption(wrapping);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            const int end = line.textStart() + line.textLength();
+            for (const QRegularExpressionMatch &found : option.globalMatch(text))
+                QVERIFY2(end <= found.capturedStart() || end >= found.capturedEnd(),
+                         qPrintable(QStringLiteral("%1 broken at %2 pixels").arg(found.captured()).arg(width)));
+        }
+        layout.endLayout();
+    }
 }
 
 void TestForm1::resizingMovesNothing_data()
