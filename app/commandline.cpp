@@ -107,14 +107,10 @@ std::optional<double> secondsOf(const QString &text)
     return value;
 }
 
-// The quantizers by the names --levels takes.
-constexpr std::pair<const char *, model::Levels> kLevels[] = {
-    {"2", model::Levels::Two}, {"3", model::Levels::Three}, {"4", model::Levels::Four}, {"analog", model::Levels::Analog}};
-
 std::optional<model::Levels> levelsOf(const QString &text)
 {
-    for (const auto &[name, levels] : kLevels)
-        if (text == QLatin1String(name))
+    for (const model::Levels levels : model::kAllLevels)
+        if (text == QLatin1String(model::optionName(levels)))
             return levels;
     return std::nullopt;
 }

@@ -163,6 +163,21 @@ const AngleTable &tableOf(Levels levels)
 
 } // namespace
 
+const char *optionName(Levels levels)
+{
+    switch (levels) {
+    case Levels::Two:
+        return "2";
+    case Levels::Three:
+        return "3";
+    case Levels::Four:
+        return "4";
+    case Levels::Analog:
+        break;
+    }
+    return "analog";
+}
+
 double thresholdSigma(Levels levels)
 {
     const Steps steps = stepsOf(levels);

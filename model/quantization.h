@@ -25,6 +25,12 @@ inline bool showsInputCorrelation(Quantization q)
     return q.vanVleck || q.levels == Levels::Analog;
 }
 
+// Every quantizer, in the order the window's menu lists them.
+inline constexpr Levels kAllLevels[] = {Levels::Two, Levels::Three, Levels::Four, Levels::Analog};
+
+// A quantizer's name on the command line: "2", "3", "4", "analog".
+const char *optionName(Levels levels);
+
 // A quantizer's inner thresholds in standard deviations of its input (0 for
 // the sign) and its outermost level (3 for four levels, otherwise 1);
 // nothing for none.

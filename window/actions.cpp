@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <new>
 
 namespace {
@@ -47,21 +48,30 @@ const QString kGuide = QStringLiteral(
     "I quadrati blu: con la simulazione accesa (menu Simulazione) sono le stime di un correlatore a un bit "
     "simulato, ai ritardi 0, 5, ..., 300 microsecondi; stanno attorno alla curva, tanto più vicini quanto più "
     "lungo è il segnale.\n\n"
+    "La quantizzazione (menu Quantizzazione): un correlatore a un bit tiene solo il segno degli ingressi e ne "
+    "perde parte dell'informazione; a 3 livelli (-1, 0, +1) o a 4 livelli (2 bit) ne perde meno, senza "
+    "quantizzazione nulla. Per ingressi indipendenti l'efficienza, il rapporto segnale/rumore della stima "
+    "rispetto a quella non quantizzata, è 2/π = 0,64 a due livelli, 0,81 a tre, 0,88 a quattro. La curva è "
+    "l'uscita del correlatore scelto; la correzione di Van Vleck la riporta alla correlazione degli ingressi, "
+    "la stessa per ogni quantizzazione, e i quadrati corretti le stanno attorno, tanto più sparsi quanti meno "
+    "sono i livelli. Il titolo della finestra dice che cosa è disegnato.\n\n"
     "La riga di comando: correlator \u2011\u2011snr DB \u2011\u2011delay US \u2011\u2011output FILE scrive la "
     "figura (.png, .svg, .pdf) o i valori (.csv) senza aprire la finestra; \u2011\u2011simulate SECONDI aggiunge "
-    "la simulazione; correlator \u2011\u2011help e man correlator dicono il resto.");
+    "la simulazione, \u2011\u2011levels e \u2011\u2011van\u2011vleck la quantizzazione e la correzione; "
+    "correlator \u2011\u2011efficiency misura le efficienze; correlator \u2011\u2011help e man correlator "
+    "dicono il resto.");
 
 } // namespace
 
 WindowActions::WindowActions(Form1 *form, const QString &program)
-    : QObject(form), form_(form), writer_(new FigureWriter(form, program)), save_(new SaveFigure(form, writer_)),
-      simulation_(new QActionGroup(this))
+    : QObject(form), form_(form), writer_(new FigureWriter(form, program)), save_(new SaveFigure(form, writer_))
 {
     addAction(QStringLiteral("&Salva figura..."), QKeySequence::keyBindings(QKeySequence::Save), [this] { save_->ask(); });
     addAction(QStringLiteral("&Copia figura"), QKeySequence::keyBindings(QKeySequence::Copy),
               [this] { copyFigure(*writer_, form_); });
     items_ << nullptr;
     createSimulationChoices();
+    createQuantizationChoices();
     items_ << nullptr;
     zoomIn_ = addAction(QStringLiteral("&Ingrandisci"), QKeySequence::keyBindings(QKeySequence::ZoomIn),
                         &WindowActions::zoomIn);
@@ -106,9 +116,9 @@ QMenu *WindowActions::menu()
     for (QAction *item : std::as_const(items_)) {
         if (!item) {
             menu_->addSeparator();
-        } else if (item == simulationEntry_) {
+        } else if (QActionGroup *group = choices_.value(item)) {
             auto *choices = new QMenu(item->text(), menu_);
-            choices->addActions(simulation_->actions());
+            choices->addActions(group->actions());
             menu_->addMenu(choices);
         } else {
             menu_->addAction(item);
@@ -130,12 +140,20 @@ QAction *WindowActions::addAction(const QString &text, const QList<QKeySequence>
     return action;
 }
 
+QActionGroup *WindowActions::addChoices(const QString &text)
+{
+    auto *entry = new QAction(text, this);
+    items_ << entry;
+    auto *group = new QActionGroup(this);
+    choices_.insert(entry, group);
+    return group;
+}
+
 // The durations the menu offers, and the one the command line asked for
 // among them; switched while the window runs, each from a seed of its own.
 void WindowActions::createSimulationChoices()
 {
-    simulationEntry_ = new QAction(QStringLiteral("Si&mulazione"), this);
-    items_ << simulationEntry_;
+    simulation_ = addChoices(QStringLiteral("Si&mulazione"));
     const auto add = [&](const QString &text, std::optional<double> seconds) {
         auto *choice = new QAction(text, simulation_);
         choice->setCheckable(true);
@@ -163,6 +181,37 @@ void WindowActions::createSimulationChoices()
     if (!listed)
         add(QStringLiteral("%1 s di segnale").arg(QLocale(QLocale::Italian).toString(*form_->simulationSeconds())),
             form_->simulationSeconds());
+}
+
+// The quantizers, and their correction, as the command line chose them;
+// switched while the window runs, from the next tick on, the simulation
+// with them.
+void WindowActions::createQuantizationChoices()
+{
+    quantization_ = addChoices(QStringLiteral("&Quantizzazione"));
+    const QString texts[] = {QStringLiteral("&2 livelli (1 bit)"), QStringLiteral("&3 livelli"),
+                             QStringLiteral("&4 livelli (2 bit)"), QStringLiteral("&Nessuna (analogico)")};
+    for (std::size_t i = 0; i < std::size(model::kAllLevels); ++i) {
+        const model::Levels levels = model::kAllLevels[i];
+        auto *choice = new QAction(texts[i], quantization_);
+        choice->setCheckable(true);
+        choice->setChecked(form_->quantization().levels == levels);
+        connect(choice, &QAction::triggered, this, [this, levels] {
+            model::Quantization quantization = form_->quantization();
+            quantization.levels = levels;
+            form_->setQuantization(quantization);
+            vanVleck_->setEnabled(levels != model::Levels::Analog);
+        });
+    }
+    vanVleck_ = addAction(QStringLiteral("Correzione di &Van Vleck"), {}, [this](bool checked) {
+        model::Quantization quantization = form_->quantization();
+        quantization.vanVleck = checked;
+        form_->setQuantization(quantization);
+    });
+    vanVleck_->setCheckable(true);
+    vanVleck_->setChecked(form_->quantization().vanVleck);
+    // Nothing to correct without a quantizer.
+    vanVleck_->setEnabled(form_->quantization().levels != model::Levels::Analog);
 }
 
 void WindowActions::setZoom(double zoom)

@@ -4,6 +4,7 @@
 // and full screen, help, closing; and the values under the pointer.
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QKeySequence>
 #include <QList>
@@ -28,6 +29,9 @@ private:
     template <typename Slot>
     QAction *addAction(const QString &text, const QList<QKeySequence> &keys, Slot slot);
     void createSimulationChoices();
+    void createQuantizationChoices();
+    // An entry of the menu that opens a submenu of choices.
+    QActionGroup *addChoices(const QString &text);
     void zoomIn();
     void zoomOut();
     void actualSize();
@@ -43,9 +47,12 @@ private:
     SaveFigure *save_;
     // The menu's entries in order; nullptr for a separator.
     QList<QAction *> items_;
-    QAction *simulationEntry_ = nullptr;
+    // The entries that open submenus, and their choices.
+    QHash<QAction *, QActionGroup *> choices_;
     QMenu *menu_ = nullptr;
-    QActionGroup *simulation_;
+    QActionGroup *simulation_ = nullptr;
+    QActionGroup *quantization_ = nullptr;
+    QAction *vanVleck_ = nullptr;
     QAction *zoomIn_ = nullptr;
     QAction *zoomOut_ = nullptr;
 };

@@ -48,6 +48,10 @@ void FigureWriter::write(const QString &path, Done done)
     if (!shown.simulated.empty())
         arguments << QStringLiteral("--simulate") << QString::number(shown.seconds, 'g', 17)
                   << QStringLiteral("--seed") << QString::number(shown.seed);
+    if (shown.quantization.levels != model::Quantization{}.levels)
+        arguments << QStringLiteral("--levels") << QLatin1String(model::optionName(shown.quantization.levels));
+    if (shown.quantization.vanVleck)
+        arguments << QStringLiteral("--van-vleck");
     arguments << QStringLiteral("--output") << path;
     auto *writer = new QProcess(this);
     writers_ << writer;

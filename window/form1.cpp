@@ -141,6 +141,32 @@ void Form1::fitSurfaceToWindow()
 void Form1::setQuantization(model::Quantization quantization)
 {
     quantization_ = quantization;
+    if (!traced_) // the first tick's, from the start
+        showQuantization(quantization);
+}
+
+QString Form1::quantizationText(model::Quantization quantization)
+{
+    if (quantization == model::Quantization{})
+        return {};
+    switch (quantization.levels) {
+    case model::Levels::Two:
+        break;
+    case model::Levels::Three:
+        return QStringLiteral("3 livelli") + (quantization.vanVleck ? QStringLiteral(", corretto") : QString());
+    case model::Levels::Four:
+        return QStringLiteral("4 livelli") + (quantization.vanVleck ? QStringLiteral(", corretto") : QString());
+    case model::Levels::Analog:
+        return QStringLiteral("analogico");
+    }
+    return QStringLiteral("2 livelli, corretto");
+}
+
+// The title says what the curve is when it is not the one-bit default.
+void Form1::showQuantization(model::Quantization quantization)
+{
+    const QString text = quantizationText(quantization);
+    setWindowTitle(text.isEmpty() ? QStringLiteral("Form1") : QStringLiteral("Form1 \u2014 ") + text);
 }
 
 void Form1::setSimulation(std::optional<double> seconds, std::uint64_t firstSeed)
@@ -186,7 +212,8 @@ void Form1::calcolo()
                    showReadout(readout, QString::fromStdString(text));
                });
     traced_ = now;
-    tracedQuantization_ = quantization_;
+    if (std::exchange(tracedQuantization_, quantization_) != quantization_)
+        showQuantization(quantization_);
     tellScreenReaders();
     update();
 }

@@ -57,9 +57,13 @@ public:
     void calcolo();
 
     // What the curve shows: a one-bit correlator's output unless told
-    // otherwise. The simulation follows from the next tick on.
+    // otherwise. The curve, the simulation and the title follow from the
+    // next tick on.
     model::Quantization quantization() const { return quantization_; }
     void setQuantization(model::Quantization quantization);
+    // What a quantization draws, in words, for the title and a screen
+    // reader ("4 livelli, corretto"); nothing for the one-bit default.
+    static QString quantizationText(model::Quantization quantization);
 
     // From the next tick on, each tick also asks for a realisation of a
     // one-bit correlator fed with seconds of signal, drawn from seeds
@@ -112,6 +116,7 @@ private:
     void capSizeToScreens();
     void describeForScreenReaders();
     void tellScreenReaders();
+    void showQuantization(model::Quantization quantization);
     void fitSurfaceToWindow();
     template <typename Handler>
     void runHandler(const char *name, Handler &&handler);

@@ -52,6 +52,8 @@ void Form1::tellScreenReaders()
     describe(VScroll1, Label12->text() + QStringLiteral(", ") + result);
     describe(HScroll1, Label11->text() + QStringLiteral(", ") + result);
     QString curve = QStringLiteral("Picco a %1 %2, altezza %3").arg(Label9->text(), Label11->text(), Label14->text());
+    if (const QString quantization = quantizationText(tracedQuantization_); !quantization.isEmpty())
+        curve += QStringLiteral("; ") + quantization;
     if (!simulated_.empty())
         curve += QStringLiteral("; %1 stime simulate attorno alla curva").arg(simulated_.size());
     plot_->setDescription(curve + u'.');

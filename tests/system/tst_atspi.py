@@ -269,6 +269,22 @@ def main():
             xdotool("mousemove", "--window", window, str(round((100 + 150 * 30.636) / 15)), "100")
             assert wait_for(lambda: any(t.startswith("τ = 150.0 µs   C = ") for t in tips)), tips
 
+            # A quantizer chosen from the menu by the keyboard, then its
+            # correction: the window's title and its chart's description
+            # say what the next tick draws.
+            chart = lambda: next((n.description for n in nodes(app) if n.getRole() == pyatspi.ROLE_CHART), "")
+            for steps, title in [(["Down"] * 3 + ["Right", "Down", "Down"], "Form1 \u2014 4 livelli"),
+                                 (["Down"] * 4, "Form1 \u2014 4 livelli, corretto")]:
+                xdotool("windowfocus", "--sync", window)
+                xdotool("key", "shift+F10")
+                assert wait_for(lambda: focused[-1:] == ["Salva figura..."]), focused[-3:]
+                xdotool("key", "--delay", "100", *steps)
+                assert wait_for(lambda: focused[-1:] in (["4 livelli (2 bit)"], ["Correzione di Van Vleck"])), \
+                    focused[-3:]
+                xdotool("key", "Return")
+                assert wait_for(lambda: frame.name == title), f"the title is {frame.name!r}, not {title!r}"
+                assert wait_for(lambda: title.split("\u2014 ")[1] in chart()), chart()
+
             print("\n".join(describe(app)))
         finally:
             said = orca.stop("- C (r*)")

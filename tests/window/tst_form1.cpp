@@ -67,6 +67,7 @@ private slots:
     void squaresFollowTheBars_data();
     void squaresFollowTheBars();
     void simulationFromTheMenu();
+    void squaresFollowTheQuantizer();
     void fullScreenKey_data();
     void fullScreenKey();
     void closingWhileAFigureIsWritten();
@@ -459,6 +460,35 @@ void TestForm1::simulationFromTheMenu()
     QCOMPARE(form->simulationSeconds(), std::optional<double>(42));
     choice("&Nessuna")->trigger();
     QCOMPARE(form->simulationSeconds(), std::nullopt);
+}
+
+// A quantizer chosen while the simulation runs: no squares of the one
+// before, then squares of its own about its own curve; the correction
+// moves them at once, the same realisation corrected.
+void TestForm1::squaresFollowTheQuantizer()
+{
+    timer()->stop();
+    form->setSimulation(0.3, 1);
+    const auto about = [&](model::Quantization quantization) {
+        const std::span<const double> drawn = form->simulated();
+        const double gain = model::correlationGain(0);
+        for (std::size_t k = 1; k < drawn.size(); ++k)
+            if (std::abs(drawn[k] - model::correlationAt(5.0 * double(k), 0, gain, quantization)) > 0.05)
+                return false;
+        return !drawn.empty();
+    };
+    QVERIFY2(QTest::qWaitFor([&] { return form->calcolo(), !form->simulated().empty(); }, kPatienceMs), "no squares");
+    const model::Quantization four{model::Levels::Four, false};
+    form->setQuantization(four);
+    form->calcolo();
+    QVERIFY2(form->simulated().empty(), "squares of two levels under four");
+    QVERIFY2(QTest::qWaitFor([&] { return form->calcolo(), about(four); }, kPatienceMs), "no squares of four levels");
+    const std::vector<double> raw(form->simulated().begin(), form->simulated().end());
+    form->setQuantization({model::Levels::Four, true});
+    form->calcolo();
+    QVERIFY2(about({model::Levels::Four, true}), "the corrected squares are not about the input correlation");
+    QCOMPARE(form->windowTitle(), QString("Form1 \u2014 4 livelli, corretto"));
+    QVERIFY(!std::equal(raw.begin(), raw.end(), form->simulated().begin()));
 }
 
 // F11 enters full screen, the layout in the middle, and leaves it again.
