@@ -238,60 +238,6 @@ double trigOther(double x, bool cosineOfX)
     return x - x;
 }
 
-double trigSeries(const Reduced &reduced)
-{
-    const Double2 exact = reduced.cosine ? cosSeries(reduced.r) : sinSeries(reduced.r);
-    const double rounded = exact.hi + exact.lo;
-    return reduced.negate ? -rounded : rounded;
-}
-
-double trig(double x, bool cosineOfX)
-{
-    if (!reducible(x))
-        return trigOther(x, cosineOfX);
-    const Reduced reduced = reduce(x, cosineOfX);
-    double rounded;
-    if (!settles(trigNear(reduced.r, reduced.cosine), kTrigError, rounded))
-        return trigSeries(reduced);
-    return reduced.negate ? -rounded : rounded;
-}
-
-// The same for n arguments, a stage at a time over chunks of them: the
-// stages of different arguments do not wait for one another, and the
-// processor overlaps them, some twice as fast as one argument at a time.
-constexpr std::size_t kChunk = 64;
-
-void trig(const double *x, double *y, std::size_t n, bool cosineOfX)
-{
-    for (std::size_t begin = 0; begin < n; begin += kChunk) {
-        const std::size_t count = std::min(kChunk, n - begin);
-        double in[kChunk]; // y may be x
-        std::copy(x + begin, x + begin + count, in);
-        double *out = y + begin;
-        Reduced reduced[kChunk];
-        bool quick[kChunk];
-        for (std::size_t i = 0; i < count; ++i) {
-            quick[i] = reducible(in[i]);
-            if (quick[i])
-                reduced[i] = reduce(in[i], cosineOfX);
-        }
-        bool settled[kChunk];
-        for (std::size_t i = 0; i < count; ++i) {
-            if (!quick[i])
-                continue;
-            double rounded;
-            settled[i] = settles(trigNear(reduced[i].r, reduced[i].cosine), kTrigError, rounded);
-            out[i] = reduced[i].negate ? -rounded : rounded;
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            if (!quick[i])
-                out[i] = trigOther(in[i], cosineOfX);
-            else if (!settled[i])
-                out[i] = trigSeries(reduced[i]);
-        }
-    }
-}
-
 // atan z for z from 0 to 1, from the table point x0 = j / 64 nearest to z:
 // atan z = atan x0 + atan u, u = (z - x0) / (1 + z x0), |u| <= 1/128.
 INLINE Double2 atanNear(Double2 z)
@@ -350,11 +296,83 @@ double atanOther(double x)
     return x < 0 ? -kHalfPi.hi : kHalfPi.hi; // pi / 2 - 1 / |x| rounds to it
 }
 
-double atanSeries(double x, const AtanArgument &argument)
+// A correctly rounded function as the steps below take it: which
+// arguments the quick sums take, such an argument made ready for them, the
+// quick sum itself (before the result's sign) and its error bound, whether
+// the result is negated, the series that settles what the quick sum leaves
+// open, and what the other arguments give.
+struct Trig {
+    using Argument = Reduced;
+    static constexpr double kError = kTrigError;
+    bool cosineOfX;
+    bool quick(double x) const { return reducible(x); }
+    Argument prepare(double x) const { return reduce(x, cosineOfX); }
+    Double2 near(const Argument &a) const { return trigNear(a.r, a.cosine); }
+    bool negate(const Argument &a, double) const { return a.negate; }
+    Double2 series(const Argument &a) const { return a.cosine ? cosSeries(a.r) : sinSeries(a.r); }
+    double other(double x) const { return trigOther(x, cosineOfX); }
+};
+
+struct Atan {
+    using Argument = AtanArgument;
+    static constexpr double kError = kAtanError;
+    bool quick(double x) const { return atanQuick(x); }
+    Argument prepare(double x) const { return atanArgument(std::fabs(x)); }
+    Double2 near(const Argument &a) const
+    {
+        const Double2 value = atanNear(a.z);
+        return a.reflect ? fromHalfPi(value) : value;
+    }
+    bool negate(const Argument &, double x) const { return x < 0; }
+    Double2 series(const Argument &a) const { return a.reflect ? fromHalfPi(atanSeries(a.z)) : atanSeries(a.z); }
+    double other(double x) const { return atanOther(x); }
+};
+
+template <typename Function>
+double evaluate(const Function &f, double x)
 {
-    const Double2 exact = argument.reflect ? fromHalfPi(atanSeries(argument.z)) : atanSeries(argument.z);
-    const double rounded = exact.hi + exact.lo;
-    return x < 0 ? -rounded : rounded;
+    if (!f.quick(x))
+        return f.other(x);
+    const typename Function::Argument argument = f.prepare(x);
+    double rounded;
+    if (!settles(f.near(argument), Function::kError, rounded)) {
+        const Double2 exact = f.series(argument);
+        rounded = exact.hi + exact.lo;
+    }
+    return f.negate(argument, x) ? -rounded : rounded;
+}
+
+// The same for n arguments, a step at a time over chunks of them: the
+// steps of different arguments do not wait for one another, and the
+// processor overlaps them, some twice as fast as one argument at a time.
+template <typename Function>
+void evaluate(const Function &f, const double *x, double *y, std::size_t n)
+{
+    constexpr std::size_t kChunk = 64;
+    for (std::size_t begin = 0; begin < n; begin += kChunk) {
+        const std::size_t count = std::min(kChunk, n - begin);
+        double in[kChunk]; // y may be x
+        std::copy(x + begin, x + begin + count, in);
+        double *out = y + begin;
+        typename Function::Argument arguments[kChunk];
+        bool quick[kChunk];
+        for (std::size_t i = 0; i < count; ++i) {
+            quick[i] = f.quick(in[i]);
+            if (quick[i])
+                arguments[i] = f.prepare(in[i]);
+        }
+        bool settled[kChunk];
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!quick[i])
+                continue;
+            double rounded;
+            settled[i] = settles(f.near(arguments[i]), Function::kError, rounded);
+            out[i] = f.negate(arguments[i], in[i]) ? -rounded : rounded;
+        }
+        for (std::size_t i = 0; i < count; ++i)
+            if (!quick[i] || !settled[i])
+                out[i] = evaluate(f, in[i]);
+    }
 }
 
 #undef INLINE
@@ -363,66 +381,32 @@ double atanSeries(double x, const AtanArgument &argument)
 
 double sin(double x)
 {
-    return trig(x, false);
+    return evaluate(Trig{false}, x);
 }
 
 double cos(double x)
 {
-    return trig(x, true);
+    return evaluate(Trig{true}, x);
 }
 
 double atan(double x)
 {
-    if (!atanQuick(x))
-        return atanOther(x);
-    const AtanArgument argument = atanArgument(std::fabs(x));
-    const Double2 near = atanNear(argument.z);
-    double rounded;
-    if (!settles(argument.reflect ? fromHalfPi(near) : near, kAtanError, rounded))
-        return atanSeries(x, argument);
-    return x < 0 ? -rounded : rounded;
+    return evaluate(Atan{}, x);
 }
 
 void sin(const double *x, double *y, std::size_t n)
 {
-    trig(x, y, n, false);
+    evaluate(Trig{false}, x, y, n);
 }
 
 void cos(const double *x, double *y, std::size_t n)
 {
-    trig(x, y, n, true);
+    evaluate(Trig{true}, x, y, n);
 }
 
 void atan(const double *x, double *y, std::size_t n)
 {
-    for (std::size_t begin = 0; begin < n; begin += kChunk) {
-        const std::size_t count = std::min(kChunk, n - begin);
-        double in[kChunk]; // y may be x
-        std::copy(x + begin, x + begin + count, in);
-        double *out = y + begin;
-        AtanArgument arguments[kChunk];
-        bool quick[kChunk];
-        for (std::size_t i = 0; i < count; ++i) {
-            quick[i] = atanQuick(in[i]);
-            if (quick[i])
-                arguments[i] = atanArgument(std::fabs(in[i]));
-        }
-        bool settled[kChunk];
-        for (std::size_t i = 0; i < count; ++i) {
-            if (!quick[i])
-                continue;
-            const Double2 near = atanNear(arguments[i].z);
-            double rounded;
-            settled[i] = settles(arguments[i].reflect ? fromHalfPi(near) : near, kAtanError, rounded);
-            out[i] = in[i] < 0 ? -rounded : rounded;
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            if (!quick[i])
-                out[i] = atanOther(in[i]);
-            else if (!settled[i])
-                out[i] = atanSeries(in[i], arguments[i]);
-        }
-    }
+    evaluate(Atan{}, x, y, n);
 }
 
 } // namespace model::elementary
