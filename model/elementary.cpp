@@ -1,8 +1,13 @@
 #include "model/elementary.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
+
+// The error-free sums and products are wrong where doubles are computed
+// in wider registers (x87): on i386 the model is built for SSE2.
+static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must round to double at every step");
 
 // Each function first sums the terms that matter exactly, as double-double
 // values (the unevaluated sum of two doubles), which settles the rounding of
@@ -143,11 +148,13 @@ INLINE const Tables &tables()
     return computed;
 }
 
-// pi / 2 in pieces: the first two of 33 bits, so that k times either is
-// exact for |k| < 2^20, then the next 53 bits.
+// pi / 2 in pieces: the first three of 33 bits at most, so that k times
+// each is exact for |k| < 2^20, then the next 53 bits; 156 bits in all,
+// enough for an x within 2^-60 of a multiple of pi / 2.
 constexpr double kHalfPi1 = 0x1.921fb544p+0;
 constexpr double kHalfPi2 = 0x1.0b4611a6p-34;
-constexpr double kHalfPi3 = 0x1.3198a2e037073p-69;
+constexpr double kHalfPi3 = 0x1.3198a2ep-69;
+constexpr double kHalfPi4 = 0x1.b839a252049c1p-104;
 constexpr double kTwoOverPi = 0x1.45f306dc9c883p-1;
 constexpr Double2 kHalfPi{0x1.921fb54442d18p+0, 0x1.1a62633145c07p-54};
 constexpr double kReductionLimit = 0x1p20;
@@ -157,7 +164,7 @@ constexpr double kTiny = 0x1p-27;
 
 // Relative errors the quick sums stay within, with room to spare.
 constexpr double kTrigError = 0x1p-67;
-constexpr double kAtanError = 0x1p-66;
+constexpr double kAtanError = 0x1p-65;
 
 // The double nearest to v, when the error bound cannot move it to
 // another; otherwise nothing.
@@ -207,9 +214,13 @@ INLINE Reduced reduce(double x, bool cosineOfX)
 {
     // Rounded to the nearest integer by adding and taking away 1.5 * 2^52.
     const double k = (x * kTwoOverPi + 0x1.8p52) - 0x1.8p52;
-    const double t = x - k * kHalfPi1; // exact: x lies near k pi / 2
-    const Double2 r = twoSum(t, -(k * kHalfPi2));
-    Reduced reduced{twoSum(r.hi, r.lo - k * kHalfPi3), false, false};
+    // Every step exact but the last piece's, whatever cancels.
+    const double t = x - k * kHalfPi1; // x lies near k pi / 2
+    const Double2 r1 = twoSum(t, -(k * kHalfPi2));
+    const Double2 r2 = twoSum(r1.hi, -(k * kHalfPi3));
+    const Double2 lows = twoSum(r2.lo, r1.lo);
+    const Double2 r3 = twoSum(r2.hi, lows.hi);
+    Reduced reduced{twoSum(r3.hi, r3.lo + (lows.lo - k * kHalfPi4)), false, false};
     const unsigned quadrant = unsigned(std::int64_t(k) & 3);
     reduced.cosine = cosineOfX != bool(quadrant & 1);
     reduced.negate = cosineOfX ? quadrant == 1 || quadrant == 2 : quadrant >= 2;

@@ -111,8 +111,11 @@ public:
     double meanSquare() const { return meanSquare_; }
     double slopeAtZero() const { return slopeAtZero_; }
 
+    // NaN for an angle that is none, or beyond pi / 2.
     double at(double angle) const
     {
+        if (!(std::fabs(angle) <= kIntervals * step_))
+            return kNaN;
         const double position = std::fabs(angle) / step_;
         const int i = std::min(int(position), kIntervals - 1);
         const double u = position - i;

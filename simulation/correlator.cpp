@@ -167,14 +167,16 @@ LevelCounts Block::levelCounts(model::Levels levels, double amplitude, double de
 }
 
 // The inputs laid out in sample order first: the products at a lag are then
-// two runs along both. Four sums at a time, added in a fixed order: the
-// same sums on every machine, four times as fast as one.
+// two runs along both. Four sums at a time, added in a fixed order, four
+// times as fast as one; the same sums for the same floats, which the
+// float transform gives the same only on the same build (within 1e-9).
 ProductSums Block::productSums(double amplitude, double delaySamples, std::uint64_t seed)
 {
     synthesize(amplitude, delaySamples, seed);
     transform();
     const std::size_t n = samples_;
-    std::vector<float> x1(n), x2(n);
+    prepare(model::Levels::Analog);
+    std::vector<float> &x1 = analog1_, &x2 = analog2_;
     for (std::size_t m = 0; m < n; ++m) {
         x1[m] = real(m);
         x2[m] = imaginary(m);
@@ -234,10 +236,19 @@ std::complex<double> Block::exactSample(std::size_t m) const
     return {real, imaginary};
 }
 
-std::size_t Block::bins() const
+// What a quantizer needs beyond the signs, taken here rather than on a
+// helper thread, where a want of memory could not be told.
+void Block::prepare(model::Levels levels)
 {
-    const auto [lowest, highest] = bandOf(samples_);
-    return highest - lowest + 1;
+    if ((levels == model::Levels::Three || levels == model::Levels::Four) && firstMagnitude_.empty()) {
+        firstMagnitude_.resize(first_.size());
+        secondMagnitude_.resize(second_.size());
+        secondMagnitudeTurned_.resize(secondTurned_.size());
+    }
+    if (levels == model::Levels::Analog && analog1_.empty()) {
+        analog1_.resize(samples_);
+        analog2_.resize(samples_);
+    }
 }
 
 float Block::real(std::size_t m) const
@@ -356,6 +367,8 @@ std::optional<Estimates> Correlator::run(std::int16_t snrDb, std::int16_t delayU
     // of products are kept a block each and added in the blocks' order.
     const bool inOrder = levels == model::Levels::Analog;
     std::vector<Tally> tallies(inOrder ? blocks_.count : engines_.size(), Tally(levels));
+    for (const std::unique_ptr<Block> &engine : engines_)
+        engine->prepare(levels);
     std::atomic<std::size_t> next = 0, done = 0;
     std::atomic<bool> abandoned = false;
     const auto work = [&](std::size_t engine) {
@@ -384,6 +397,7 @@ Correlator::Stepping::Stepping(Correlator &correlator, std::int16_t snrDb, std::
     : correlator_(correlator), amplitude_(amplitudeOf(snrDb)), delaySamples_(delaySamplesOf(delayUs)), seed_(seed),
       tally_(levels)
 {
+    correlator_.engines_.front()->prepare(levels);
 }
 
 bool Correlator::Stepping::step()
@@ -490,14 +504,15 @@ Packed packWord(const Complex *z, bool magnitudes, float level, float doubt)
 #endif
 }
 
-// Where the transform leaves a sample's side in doubt: within 2^-17 of the
-// inputs' standard deviation of it, some ten times the largest error of
-// kissfft's float transform measured here (2^-20.7, its root mean square
-// 2^-22.6). Those few samples, 1.6 in a block of 2^17, are summed exactly,
-// and the bits are the same whatever the transform's rounding: Debian's
-// kissfft, built with -ffast-math, and the same source compiled for the
-// browser round differently.
-constexpr double kDoubt = 0x1p-17;
+// Where the transform leaves a sample's side in doubt: within 2^-16 of the
+// inputs' standard deviation of it, sixteen times the largest error of
+// kissfft's float transform measured over 12 blocks of 2^17 samples at
+// three amplitudes (2^-20.1; its root mean square 2^-22.6). Those few
+// samples, some 3 in a block of 2^17, are summed exactly, and the bits are
+// the same whatever the transform's rounding: Debian's kissfft, built with
+// -ffast-math, and the same source compiled for the browser round
+// differently.
+constexpr double kDoubt = 0x1p-16;
 
 } // namespace
 
@@ -541,11 +556,7 @@ void Block::decide(std::vector<std::uint64_t> &first, std::vector<std::uint64_t>
 
 void Block::clipMagnitudes(float threshold)
 {
-    if (firstMagnitude_.empty()) {
-        firstMagnitude_.resize(first_.size());
-        secondMagnitude_.resize(second_.size());
-        secondMagnitudeTurned_.resize(secondTurned_.size());
-    }
+    prepare(model::Levels::Four);
     decide(firstMagnitude_, secondMagnitude_, true, threshold);
     turnRows(secondMagnitude_, secondMagnitudeTurned_);
 }

@@ -111,8 +111,9 @@ public:
     void clipMagnitudes(float threshold);
     LevelCounts correlateLevels() const;
 
-    // The in-band bins of the spectrum.
-    std::size_t bins() const;
+    // Takes the memory a quantizer needs beyond the signs' (the magnitude
+    // planes, the unquantized inputs), once. Throws std::bad_alloc.
+    void prepare(model::Levels levels);
     // The inputs' standard deviation, the same for both: the simulator
     // knows it from the spectrum it draws, 4 x bins x (1 + amplitude^2)
     // for the transform it takes; a hardware correlator's level control
@@ -126,7 +127,6 @@ public:
     // second imaginary(m).
     float real(std::size_t m) const;
     float imaginary(std::size_t m) const;
-    std::size_t samples() const { return samples_; }
 
 private:
     // Each sample's bit in first and second: above level or not (its
@@ -161,6 +161,9 @@ private:
     std::vector<std::uint64_t> firstMagnitude_;
     std::vector<std::uint64_t> secondMagnitude_;
     std::vector<std::uint64_t> secondMagnitudeTurned_;
+    // The inputs in sample order, for the unquantized correlator.
+    std::vector<float> analog1_;
+    std::vector<float> analog2_;
 };
 
 // What the blocks of one realisation have counted, for a quantizer: counts
@@ -216,7 +219,6 @@ public:
                  model::Levels levels);
         // Counts the next block; false once all are counted.
         bool step();
-        std::size_t done() const { return next_; }
         std::size_t blocks() const { return correlator_.blocks_.count; }
         Estimates estimates() const { return tally_.estimates(correlator_.samples()); }
 

@@ -38,6 +38,20 @@ std::vector<double> drawn(int lowest, int highest)
     return arguments;
 }
 
+// The doubles nearest to k pi / 2 and their neighbours, where reducing the
+// argument cancels all but its last bits.
+std::vector<double> nearMultiplesOfHalfPi()
+{
+    const __float128 halfPi = strtoflt128("1.5707963267948966192313216916397514421", nullptr);
+    std::mt19937_64 random(20);
+    std::vector<double> arguments;
+    for (int i = 0; i < 20000; ++i) {
+        const double x = double(__float128(random() % (1u << 20)) * halfPi);
+        arguments.insert(arguments.end(), {std::nextafter(x, 0.0), x, std::nextafter(x, 1e300)});
+    }
+    return arguments;
+}
+
 bool same(double a, double b)
 {
     return (std::isnan(a) && std::isnan(b)) || (a == b && std::signbit(a) == std::signbit(b));
@@ -66,6 +80,7 @@ void TestElementary::correctlyRounded_data()
     QTest::newRow("-4 to 4") << Arguments([] { return drawn(2, 2); }) << true;
     QTest::newRow("below 1, down to 2^-40") << Arguments([] { return drawn(-40, 0); }) << true;
     QTest::newRow("up to 2^20, the reduction's reach") << Arguments([] { return drawn(0, 20); }) << true;
+    QTest::newRow("next to multiples of pi / 2") << Arguments(nearMultiplesOfHalfPi) << true;
     QTest::newRow("arctangent up to 2^70") << Arguments([] { return drawn(-40, 70); }) << false;
     QTest::newRow("zeros, infinities, NaN, the largest")
         << Arguments([] { return std::vector<double>{0.0, -0.0, inf, -inf, std::nan(""), 0x1p-1074, 0x1p1023}; })

@@ -73,7 +73,10 @@ private slots:
     void efficiency();
     void correctionInvertsTheCurve_data();
     void correctionInvertsTheCurve();
+    void correctedCurveIsTheInputCorrelation_data();
     void correctedCurveIsTheInputCorrelation();
+    void faultsAtTheDelay_data();
+    void faultsAtTheDelay();
 };
 
 void TestQuantization::curveAgainstIntegration_data()
@@ -136,20 +139,52 @@ void TestQuantization::correctionInvertsTheCurve()
     QFETCH(model::Levels, levels);
     QFETCH(double, rho);
     const double r = model::quantizedCorrelation(levels, rho);
-    // Near 1 the curves rise as sqrt(1 - rho): a last bit of r is ~1e-8 of rho there.
-    const double tolerance = std::fabs(rho) > 0.99 ? 1e-7 : 1e-12;
-    QVERIFY2(std::fabs(model::vanVleck(levels, r) - rho) <= tolerance,
+    QVERIFY2(std::fabs(model::vanVleck(levels, r) - rho) <= 1e-12,
              qPrintable(QString::number(model::vanVleck(levels, r), 'g', 17)));
 }
 
-// Corrected, every quantizer's curve is the inputs' correlation itself.
+// Corrected, every quantizer's curve is the inputs' correlation itself:
+// envelope times gain times carrier, here in extended precision.
+void TestQuantization::correctedCurveIsTheInputCorrelation_data()
+{
+    QTest::addColumn<model::Levels>("levels");
+    QTest::newRow("two levels") << model::Levels::Two;
+    QTest::newRow("three levels") << model::Levels::Three;
+    QTest::newRow("four levels") << model::Levels::Four;
+}
+
 void TestQuantization::correctedCurveIsTheInputCorrelation()
 {
+    QFETCH(model::Levels, levels);
     const double gain = model::correlationGain(10);
-    const model::Quantization none{model::Levels::Analog, false};
-    for (const model::Levels levels : {model::Levels::Two, model::Levels::Three, model::Levels::Four})
-        for (const double lag : {0.0001, 12.34, 150.5, 299.99})
-            QCOMPARE(model::correlationAt(lag, 150, gain, {levels, true}), model::correlationAt(lag, 150, gain, none));
+    for (const double lag : {0.0001, 12.34, 150.5, 299.99}) {
+        const long double t = (long double)lag - 150;
+        const long double rho = gain * std::sin(0.0785L * t) / (0.0785L * t) * std::cos(0.1256L * t);
+        QVERIFY(std::fabs(model::correlationAt(lag, 150, gain, {levels, true}) - double(rho)) < 1e-15);
+    }
+}
+
+// Every quantizer's curve faults where the one-bit curve does: 0 / 0 at the
+// delay itself.
+void TestQuantization::faultsAtTheDelay_data()
+{
+    QTest::addColumn<model::Levels>("levels");
+    QTest::addColumn<bool>("vanVleck");
+    for (const model::Levels levels : model::kAllLevels)
+        for (const bool vanVleck : {false, true})
+            QTest::addRow("%s%s", model::optionName(levels), vanVleck ? ", corrected" : "") << levels << vanVleck;
+}
+
+void TestQuantization::faultsAtTheDelay()
+{
+    QFETCH(model::Levels, levels);
+    QFETCH(bool, vanVleck);
+    try {
+        model::correlationAt(5.0, 5, 0.5, {levels, vanVleck});
+        QFAIL("no fault raised");
+    } catch (const model::ArithmeticFault &fault) {
+        QCOMPARE(fault.kind(), model::ArithmeticFault::Kind::InvalidOperation);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestQuantization)
