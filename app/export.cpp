@@ -269,6 +269,9 @@ int printEfficiencies()
         TerminalProgress progress("efficienza");
         rows = simulation::measureEfficiencies(progress.callback());
         progress.done();
+    } catch (const std::bad_alloc &) {
+        std::fputs("correlator: misura non riuscita: memoria insufficiente\n", stderr);
+        return EXIT_FAILURE;
     } catch (const std::exception &error) {
         std::fprintf(stderr, "correlator: misura non riuscita: %s\n", error.what());
         return EXIT_FAILURE;
@@ -279,8 +282,8 @@ int printEfficiencies()
         if (row.levels == model::Levels::Analog) {
             std::snprintf(line, sizeof line, "analog,,,%.4f,%.4f,%.4f\n", row.theory, row.white, row.signal);
         } else {
-            const int levels = row.levels == model::Levels::Two ? 2 : row.levels == model::Levels::Three ? 3 : 4;
-            std::snprintf(line, sizeof line, "%d,%g,%d,%.4f,%.4f,%.4f\n", levels, model::thresholdSigma(row.levels),
+            std::snprintf(line, sizeof line, "%s,%g,%d,%.4f,%.4f,%.4f\n", model::optionName(row.levels),
+                          model::thresholdSigma(row.levels),
                           model::outerLevel(row.levels), row.theory, row.white, row.signal);
         }
         text += line;

@@ -61,9 +61,53 @@ std::vector<double> shownOf(int withEstimates, model::Quantization quantization)
 extern "C" __attribute__((import_module("correlatore"), import_name("fault"))) void reportFault(const char *what,
                                                                                               std::size_t length);
 
+// This build's C++ library returns a null pointer from new when memory
+// runs out, and address 0 is writable memory here: a want of memory is a
+// fault instead, as std::bad_alloc is on the desktop.
+[[noreturn]] void outOfMemory()
+{
+    static const char what[] = "std::bad_alloc";
+    reportFault(what, sizeof what - 1);
+    __builtin_trap();
+}
+
+void *operator new(std::size_t size)
+{
+    if (void *memory = std::malloc(size ? size : 1))
+        return memory;
+    outOfMemory();
+}
+
+void *operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+
+void operator delete(void *memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete[](void *memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void *memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete[](void *memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+
 extern "C" void *__cxa_allocate_exception(std::size_t size) noexcept
 {
-    return std::malloc(size);
+    if (void *memory = std::malloc(size))
+        return memory;
+    outOfMemory();
 }
 
 extern "C" [[noreturn]] void __cxa_throw(void *thrown, std::type_info *, void (*)(void *))

@@ -112,6 +112,9 @@
         clearInterval(timer);
         timer = 0;
         worker?.terminate();
+        // Nothing is left to drive: the controls say so instead of doing nothing.
+        for (const control of document.querySelectorAll('main input, main select, main button'))
+            control.disabled = true;
         const message = error?.message ?? String(error);
         const reason = error instanceof Fault && reasons[message] ? reasons[message] : `errore interno (${message})`;
         $('failureText').textContent = `Errore di esecuzione in ${where}: ${reason}. Il programma è terminato.`;
@@ -247,7 +250,8 @@
             if (settings.squares)
                 estimatesIn().set(settings.squares.estimates);
             const length = core.csv(settings.snr, settings.delay, 0, 0, settings.squares ? 1 : 0);
-            const bytes = new Uint8Array(core.memory.buffer, core.csvData(), length).slice();
+            const at = core.csvData();
+            const bytes = new Uint8Array(core.memory.buffer, at, length).slice();
             download(nameOf('csv'), new Blob([bytes], { type: 'text/csv' }));
         } catch (error) {
             fail('Salva valori CSV', error);

@@ -15,8 +15,6 @@
 
 namespace {
 
-const QString kNotWritten = QStringLiteral("Figura non scritta");
-
 // What each written file gives the clipboard.
 struct Flavour {
     const char *suffix;
@@ -38,7 +36,7 @@ void copyFigure(FigureWriter &writer, QWidget *window)
     };
     auto copying = std::make_shared<Copying>();
     if (!copying->folder.isValid()) {
-        QMessageBox::warning(window, kNotWritten,
+        QMessageBox::warning(window, kFigureNotWritten,
                              QStringLiteral("impossibile creare una cartella temporanea: %1")
                                  .arg(copying->folder.errorString()));
         return;
@@ -63,7 +61,7 @@ void copyFigure(FigureWriter &writer, QWidget *window)
             if (copying->failure.isEmpty())
                 QGuiApplication::clipboard()->setMimeData(copying->data.release());
             else
-                QMessageBox::warning(window, kNotWritten, copying->failure);
+                QMessageBox::warning(window, kFigureNotWritten, copying->failure);
         });
     }
 }

@@ -11,11 +11,11 @@
 
 namespace {
 
-// How long closing waits for a figure: a figure takes a fraction of it,
-// unless the squares on screen came from minutes of signal.
+// How long closing waits for a figure: a figure takes a fraction of a
+// second, and the writer simulates the squares on screen again, some 2 ms
+// a second of signal; twice that, for a busy machine.
 constexpr int kPatienceMs = 1000;
-
-const QString kNotWritten = QStringLiteral("Figura non scritta");
+constexpr double kPatienceMsPerSecond = 4;
 
 // The program's own line, without the name it begins with.
 QString failureOf(QProcess &writer)
@@ -35,7 +35,6 @@ FigureWriter::FigureWriter(Form1 *form, const QString &program)
     : QObject(form), form_(form), program_(program), patience_(new QTimer(this))
 {
     patience_->setSingleShot(true);
-    patience_->setInterval(kPatienceMs);
     connect(patience_, &QTimer::timeout, this, &FigureWriter::giveUp);
     form_->installEventFilter(this);
 }
@@ -53,6 +52,7 @@ void FigureWriter::write(const QString &path, Done done)
     if (shown.quantization.vanVleck)
         arguments << QStringLiteral("--van-vleck");
     arguments << QStringLiteral("--output") << path;
+    patience_->setInterval(kPatienceMs + int(kPatienceMsPerSecond * (shown.simulated.empty() ? 0 : shown.seconds)));
     auto *writer = new QProcess(this);
     writers_ << writer;
     connect(writer, &QProcess::finished, this, [this, writer, done](int status, QProcess::ExitStatus how) {
@@ -98,7 +98,7 @@ void FigureWriter::giveUp()
         writer->waitForFinished();
         writer->deleteLater();
     }
-    QMessageBox::warning(form_, kNotWritten,
+    QMessageBox::warning(form_, kFigureNotWritten,
                          QStringLiteral("la finestra si è chiusa prima che la figura fosse scritta"));
     form_->close();
 }

@@ -15,6 +15,9 @@ class Form1;
 class QProcess;
 class QTimer;
 
+// The title of every box that says a figure was not written.
+inline const QString kFigureNotWritten = QStringLiteral("Figura non scritta");
+
 class FigureWriter : public QObject {
     Q_OBJECT
 

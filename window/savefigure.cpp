@@ -63,7 +63,7 @@ void SaveFigure::ask()
         lastFilter_ = dialog->selectedNameFilter();
         writer_->write(path, [this](const QString &failure) {
             if (!failure.isEmpty())
-                QMessageBox::warning(form_, QStringLiteral("Figura non scritta"), failure);
+                QMessageBox::warning(form_, kFigureNotWritten, failure);
         });
     });
     dialog->open();

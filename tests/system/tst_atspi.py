@@ -78,8 +78,10 @@ def describe(node, depth=0):
 
 def nodes(node):
     yield node
+    # A window closing while it is walked leaves holes in the tree.
     for child in node:
-        yield from nodes(child)
+        if child is not None:
+            yield from nodes(child)
 
 
 def xdotool(*arguments):
